@@ -1,0 +1,162 @@
+// Headless harness for benchmarks and acceptance runs: one save of FOLDER to TARGET through
+// the same engine as the windows, with the user's answers given on the command line.
+
+#include "OptionsFile.h"
+#include "listing/ListingRun.h"
+#include "listing/ListingUi.h"
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+#ifdef ZINTREL_WITH_PDF
+#include "pdf/PdfSupport.h"
+#endif
+
+using namespace zintrel;
+
+namespace {
+
+constexpr int kExitMessage = 1;
+constexpr int kExitError = 2;
+
+const char* const kUsage
+    = "usage: zintrel-bench [--type txt|pdf] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
+      "                     [--date-format FMT] [--time-format FMT] FOLDER TARGET\n";
+
+class BenchUi : public ListingUi {
+public:
+    BenchUi(std::string target, OutputType type)
+        : m_target(std::move(target))
+        , m_type(type)
+    {
+    }
+    std::optional<TargetChoice> chooseTarget(const std::string&) override { return TargetChoice{m_target, m_type}; }
+    bool confirmReplace(const std::string&) override { return true; }
+    void showMessage(const std::string& text) override
+    {
+        std::cerr << text << '\n';
+        messageShown = true;
+    }
+    void showError(const std::string& text) override
+    {
+        std::cerr << text << '\n';
+        errorShown = true;
+    }
+    void showTarget(const std::string&) override {}
+    void openDocument(const std::string& path) override { std::cout << "would open: " << path << '\n'; }
+
+    bool messageShown = false;
+    bool errorShown = false;
+
+private:
+    std::string m_target;
+    OutputType m_type;
+};
+
+bool parseNow(const char* text, std::time_t& now)
+{
+    std::tm tm{};
+    const char* end = strptime(text, "%Y-%m-%dT%H:%M:%S", &tm);
+    if (!end || *end != '\0')
+        return false;
+    tm.tm_isdst = -1;
+    now = std::mktime(&tm);
+    return true;
+}
+
+// The folder as the folder tree gives it: absolute, with a final "/" only at the root.
+std::string treeSelection(const std::string& folder)
+{
+    std::filesystem::path path = std::filesystem::absolute(folder).lexically_normal();
+    std::string text = path.string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+int usage()
+{
+    std::cerr << kUsage;
+    return kExitError;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_TIME, "");
+    OutputType type = OutputType::Text;
+    const char* optionsPath = nullptr;
+    std::time_t now = std::time(nullptr);
+    SaveEnvironment environment;
+    std::vector<std::string> positional;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--type" && hasValue) {
+            std::string value = argv[++i];
+            if (value == "txt")
+                type = OutputType::Text;
+            else if (value == "pdf")
+                type = OutputType::Pdf;
+            else
+                return usage();
+        } else if (arg == "--options" && hasValue) {
+            optionsPath = argv[++i];
+        } else if (arg == "--now" && hasValue) {
+            if (!parseNow(argv[++i], now)) {
+                std::cerr << "zintrel-bench: --now takes YYYY-MM-DDTHH:MM:SS\n";
+                return kExitError;
+            }
+        } else if (arg == "--date-format" && hasValue) {
+            environment.dateTimeFormat.dateFormat = argv[++i];
+        } else if (arg == "--time-format" && hasValue) {
+            environment.dateTimeFormat.timeFormat = argv[++i];
+        } else if (arg.starts_with("--")) {
+            return usage();
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2)
+        return usage();
+
+    std::tm today{};
+    localtime_r(&now, &today);
+    ListingOptions options = ListingOptions::defaults(today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    if (optionsPath) {
+        try {
+            applyOptionsFile(optionsPath, options);
+        } catch (const OptionsFileError& error) {
+            std::cerr << "zintrel-bench: " << error.what() << '\n';
+            return kExitError;
+        }
+    }
+    environment.clock = [now] { return now; };
+
+#ifdef ZINTREL_WITH_PDF
+    PdfSupport pdfSupport(argc, argv);
+    environment.pdfRenderer = pdfSupport.renderer();
+#endif
+
+    BenchUi ui(positional[1], type);
+    ListingRun run;
+    SaveResult result;
+    auto start = std::chrono::steady_clock::now();
+    SaveOutcome outcome = run.save(options, treeSelection(positional[0]), environment, ui, &result);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    if (outcome == SaveOutcome::Failed || ui.errorShown)
+        return kExitError;
+    if (outcome != SaveOutcome::Saved)
+        return ui.messageShown ? kExitMessage : kExitError;
+    std::printf("folders %lld files %lld total %lld Kb in %.3f s\n", static_cast<long long>(result.folders),
+                static_cast<long long>(result.files), static_cast<long long>(result.totalSizeKb), seconds);
+    return 0;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "FolderWalk.h"
+#include "ListingOptions.h"
+#include "ListingRunState.h"
+#include "ListingText.h"
+#include "platform/DateTimeText.h"
+
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zintrel {
+
+class ListingUi;
+class PdfRenderer;
+
+inline constexpr const char* kSizeFilterMessage
+    = "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !";
+inline constexpr const char* kPasswordMessage = "Passwords do not match or not entered. Save operation aborted.";
+inline constexpr const char* kNoPdfMessage = "PDF output is not available in this build.";
+
+// One save, decided: what to list, where to, how.
+struct SavePlan {
+    std::string folder;
+    std::string target; // the completed name
+    OutputType type = OutputType::Text;
+    ListingOptions options;
+};
+
+struct SaveResult {
+    std::int64_t folders = 0;
+    std::int64_t files = 0;
+    std::int64_t totalSizeKb = 0;
+};
+
+// What a save needs of the machine besides the user.
+struct SaveEnvironment {
+    DateTimeFormat dateTimeFormat;
+    std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+    PdfRenderer* pdfRenderer = nullptr; // null: PDF output is refused
+    std::string temporaryFolder;        // empty: the system's
+};
+
+enum class SaveOutcome { Saved, Stopped, Cancelled, Failed };
+
+// The Save command from the press of the button to the finished file. prepare() talks to
+// the user and touches no file; execute() writes, and may run on another thread; finish()
+// opens the result. save() does all three on the calling thread.
+class ListingRun {
+public:
+    // The checks and the target dialog. nullopt: stopped, with any message already shown.
+    static std::optional<SavePlan> prepare(const ListingOptions& options, const std::string& folder, ListingUi& ui);
+
+    // Writes the listing (and the PDF) under plan.target without ever leaving a half file
+    // there. Throws IoError or another std::exception on failure, SaveCancelled on cancel;
+    // either way no temporary file is left behind.
+    SaveResult execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
+                       ListingProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);
+
+    static void finish(const SavePlan& plan, ListingUi& ui);
+
+    SaveOutcome save(const ListingOptions& options, const std::string& folder, const SaveEnvironment& environment,
+                     ListingUi& ui, SaveResult* result = nullptr);
+
+    // The run step: fills the run state from the options and walks the folder.
+    void runStep(const SavePlan& plan, const WalkContext& context);
+
+    const ListingRunState& state() const { return m_state; }
+
+private:
+    void writeListing(const SavePlan& plan, int fd, const std::string& displayPath, const SaveEnvironment& environment,
+                      ListingProgress* progress, const std::atomic<bool>* cancel);
+
+    ListingRunState m_state;
+    int m_targetFd = -1; // the PDF target's file while its listing is written
+};
+
+} // namespace zintrel

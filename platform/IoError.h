@@ -1,0 +1,23 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace zintrel {
+
+// The user-facing text for an errno value: "File access denied", "Disk full" or "I/O error N".
+std::string errorText(int errorNumber);
+
+// A failed open, write, close or rename. what() is errorText() and, on a second line, the file.
+class IoError : public std::runtime_error {
+public:
+    IoError(int errorNumber, const std::string& path);
+    int errorNumber() const { return m_errorNumber; }
+    const std::string& path() const { return m_path; }
+
+private:
+    int m_errorNumber;
+    std::string m_path;
+};
+
+} // namespace zintrel

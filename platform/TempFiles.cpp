@@ -1,0 +1,165 @@
+#include "TempFiles.h"
+
+#include "IoError.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zintrel {
+
+namespace {
+
+// The mode a newly created file gets from open(..., 0666) under the process's umask.
+mode_t defaultFileMode()
+{
+    static mode_t mode = [] {
+        mode_t mask = ::umask(022);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+std::string folderOf(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int createUnique(std::string& path, int suffixLength)
+{
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    int fd = ::mkostemps(buffer.data(), suffixLength, O_CLOEXEC);
+    if (fd >= 0)
+        path.assign(buffer.data());
+    return fd;
+}
+
+} // namespace
+
+std::string temporaryFolder()
+{
+    const char* dir = std::getenv("TMPDIR");
+    if (dir && dir[0] == '/')
+        return dir;
+    return "/tmp";
+}
+
+TempFile::TempFile(const std::string& folder, const std::string& prefix, const std::string& suffix)
+{
+    std::string path = folder;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += prefix + "XXXXXX" + suffix;
+    m_fd = createUnique(path, static_cast<int>(suffix.size()));
+    if (m_fd < 0)
+        throw IoError(errno, folder);
+    m_path = path;
+}
+
+TempFile::~TempFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (m_remove)
+        ::unlink(m_path.c_str());
+}
+
+int TempFile::takeFd()
+{
+    int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+void TempFile::remove()
+{
+    if (m_remove) {
+        ::unlink(m_path.c_str());
+        m_remove = false;
+    }
+}
+
+AtomicFile::AtomicFile(const std::string& target)
+    : m_target(target)
+{
+    // A link is replaced through what it points to, so the link itself survives.
+    struct stat st {};
+    bool exists = ::stat(m_target.c_str(), &st) == 0;
+    if (exists) {
+        struct stat linkSt {};
+        if (::lstat(m_target.c_str(), &linkSt) == 0 && S_ISLNK(linkSt.st_mode)) {
+            if (char* real = ::realpath(m_target.c_str(), nullptr)) {
+                m_target = real;
+                std::free(real);
+            }
+        }
+    }
+
+    if (!exists || S_ISREG(st.st_mode)) {
+        std::string temp = folderOf(m_target) + "/." + baseOf(m_target) + ".XXXXXX.part";
+        m_fd = createUnique(temp, 5);
+        if (m_fd >= 0) {
+            m_writePath = temp;
+            mode_t mode = exists ? (st.st_mode & 07777) : defaultFileMode();
+            ::fchmod(m_fd, mode);
+            if (exists && ::fchown(m_fd, st.st_uid, st.st_gid) != 0) {
+                // Keeping the owner needs privileges we may lack; the content matters more.
+            }
+            return;
+        }
+        int err = errno;
+        bool folderRefused = err == EACCES || err == EPERM || err == EROFS;
+        if (!exists || !folderRefused)
+            throw IoError(err, m_target);
+    }
+
+    m_fd = ::open(m_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_fd < 0)
+        throw IoError(errno, m_target);
+    m_writePath = m_target;
+    m_inPlace = true;
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_committed && !m_inPlace && !m_writePath.empty())
+        ::unlink(m_writePath.c_str());
+}
+
+int AtomicFile::takeFd()
+{
+    int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+void AtomicFile::commit()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_inPlace && ::rename(m_writePath.c_str(), m_target.c_str()) != 0)
+        throw IoError(errno, m_target);
+    m_committed = true;
+}
+
+} // namespace zintrel
