@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk
   poppler-utils xvfb xauth x11-utils
-  enscript ghostscript time
+  enscript ghostscript time bc
 )
 
 missing=()
