@@ -6,11 +6,13 @@
 #include "platform/DateTimeText.h"
 #include "platform/OutputFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -22,7 +24,19 @@ namespace {
 
 // Levels up to this depth keep their folder open while the walk is below them; deeper
 // levels read their names first and give their descriptor back while a child is walked.
-constexpr int kOpenLevels = 48;
+// Fewer where the process may open few files.
+constexpr int kMaxOpenLevels = 48;
+constexpr rlim_t kReservedDescriptors = 16;
+
+int openLevels()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMaxOpenLevels;
+    if (limit.rlim_cur <= kReservedDescriptors + 2)
+        return 1;
+    return static_cast<int>(std::min<rlim_t>(kMaxOpenLevels, (limit.rlim_cur - kReservedDescriptors) / 2));
+}
 
 // Kernel file systems that hold no user files and may never end (proc, sysfs, ...).
 bool isPseudoFileSystem(int fd)
@@ -121,6 +135,7 @@ public:
         , m_options(options)
         , m_attributeMask(attributeMask)
         , m_context(context)
+        , m_openLevels(openLevels())
     {
     }
 
@@ -158,7 +173,7 @@ private:
         frame.inode = st.st_ino;
         frame.level = level;
         frame.prefixLength = m_path.size();
-        frame.buffered = static_cast<int>(m_frames.size()) >= kOpenLevels;
+        frame.buffered = static_cast<int>(m_frames.size()) >= m_openLevels;
         int dirFd = frame.buffered ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
         DIR* dir = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
         if (!dir) {
@@ -380,6 +395,7 @@ private:
     const ListingOptions& m_options;
     std::uint32_t m_attributeMask;
     const WalkContext& m_context;
+    const int m_openLevels;
     std::vector<Frame> m_frames;
     std::string m_path; // the folder being read, with its final '/'
     std::string m_line;
