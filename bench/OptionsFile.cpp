@@ -28,12 +28,19 @@ template <typename Int> bool parseInt(const std::string& text, Int& value)
     return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+int daysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 bool parseDate(const std::string& text, LocalDateTime& value)
 {
     int year = 0, month = 0, day = 0;
     if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !parseInt(text.substr(0, 4), year)
-        || !parseInt(text.substr(5, 2), month) || !parseInt(text.substr(8, 2), day) || month < 1 || month > 12
-        || day < 1 || day > 31)
+        || !parseInt(text.substr(5, 2), month) || !parseInt(text.substr(8, 2), day) || year < 1 || month < 1
+        || month > 12 || day < 1 || day > daysInMonth(year, month))
         return false;
     value.year = year;
     value.month = month;

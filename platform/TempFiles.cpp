@@ -34,12 +34,6 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-std::string baseOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 int createUnique(std::string& path, int suffixLength)
 {
     std::vector<char> buffer(path.begin(), path.end());
@@ -111,8 +105,14 @@ AtomicFile::AtomicFile(const std::string& target)
         }
     }
 
+    // Replacing a file by rename needs no right on the file itself; ask for it all the same,
+    // as writing into it would.
+    if (exists && ::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+        throw IoError(errno, m_target);
+
     if (!exists || S_ISREG(st.st_mode)) {
-        std::string temp = folderOf(m_target) + "/." + baseOf(m_target) + ".XXXXXX.part";
+        // A short name of our own, so that a target name of any allowed length works.
+        std::string temp = folderOf(m_target) + "/.zintrel-XXXXXX.part";
         m_fd = createUnique(temp, 5);
         if (m_fd >= 0) {
             m_writePath = temp;

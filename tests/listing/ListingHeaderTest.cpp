@@ -1,0 +1,81 @@
+#include "TestListing.h"
+
+#include "listing/ListingHeader.h"
+#include <functional>
+
+namespace zintrel::test {
+namespace {
+
+TEST(ListingHeader, FilterLineAndColumnLine)
+{
+    struct Case {
+        const char* what;
+        std::function<void(ListingOptions&)> set;
+        std::string filters;
+        std::string columns;
+    } cases[] = {
+        {"defaults", [](ListingOptions&) {}, "Exclude attributes:    Attributes:",
+         "Columns:  Name, Size, Attributes, Date and Time, Path, Level, "},
+        {"all columns off",
+         [](ListingOptions& o) {
+             o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
+         },
+         "Exclude attributes:    Attributes:", "Columns:  "},
+        {"mask *.* is printed", [](ListingOptions& o) { o.fileMask = "*.*"; },
+         "Exclude attributes:  Mask:*.*;   Attributes:", ""},
+        {"mask as typed", [](ListingOptions& o) { o.fileMask = "*.doc; *.dot"; },
+         "Exclude attributes:  Mask:*.doc; *.dot;   Attributes:", ""},
+        {"size at most",
+         [](ListingOptions& o) {
+             o.sizeFilterEnabled = true;
+             o.sizeFilterMode = SizeFilterMode::AtMost;
+             o.sizeFilterKb = 100;
+         },
+         "Exclude attributes:  Size:at most 100 Kb;   Attributes:", ""},
+        {"date filter prints the dates with their time of day",
+         [](ListingOptions& o) {
+             o = ListingOptions::defaults(2003, 6, 18);
+             o.dateFilterEnabled = true;
+             o.dateTo.day = 20;
+         },
+         "Exclude attributes:  Date:18.06.2003 11:48:27--20.06.2003 11:49:24;   Attributes:", ""},
+        {"date at midnight shows the date alone",
+         [](ListingOptions& o) {
+             o.dateFilterEnabled = true;
+             o.dateFrom = LocalDateTime{2024, 2, 29, 0, 0, 0, 0};
+         },
+         "Exclude attributes:  Date:29.02.2024--01.01.2024 11:49:24;   Attributes:", ""},
+        {"only any file", [](ListingOptions& o) { o.excludeAnyFile = true; },
+         "Exclude attributes:    Attributes:Any file ", ""},
+        {"hidden and archive",
+         [](ListingOptions& o) {
+             o.excludeHidden = true;
+             o.excludeArchive = true;
+         },
+         "Exclude attributes:    Attributes:Hidden, Archive, ", ""},
+        {"every piece, in order",
+         [](ListingOptions& o) {
+             o.fileMask = "*.txt";
+             o.sizeFilterEnabled = true;
+             o.sizeFilterKb = 10;
+             o.dateFilterEnabled = true;
+             o.excludeReadOnly = o.excludeHidden = o.excludeSystem = o.excludeVolumeId = true;
+             o.excludeDirectory = o.excludeArchive = o.excludeAnyFile = true;
+         },
+         "Exclude attributes:  Mask:*.txt; Size:at least 10 Kb; Date:01.01.2024 11:48:27--01.01.2024 11:49:24;   "
+         "Attributes:Read Only, Hidden, System, Volume ID, Directory, Archive, Any file ",
+         ""},
+    };
+    DateTimeText dates(kFormat);
+    for (const Case& c : cases) {
+        ListingOptions options = startOptions();
+        c.set(options);
+        EXPECT_EQ(filterLine(options, dates), c.filters) << c.what;
+        if (!c.columns.empty()) {
+            EXPECT_EQ(columnLine(options), c.columns) << c.what;
+        }
+    }
+}
+
+} // namespace
+} // namespace zintrel::test

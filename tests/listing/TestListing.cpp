@@ -1,0 +1,161 @@
+#include "TestListing.h"
+
+#include "TempTree.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zintrel::test {
+
+ListingOptions startOptions()
+{
+    return ListingOptions::defaults(2024, 1, 1);
+}
+
+SaveEnvironment testEnvironment(std::time_t now)
+{
+    SaveEnvironment environment;
+    environment.dateTimeFormat = kFormat;
+    environment.clock = [now] { return now; };
+    return environment;
+}
+
+std::vector<std::string> listingLines(const std::string& content)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find("\r\n", start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "last line has no CR LF: \"" << content.substr(start) << "\"";
+            end = content.size();
+        }
+        std::string line = content.substr(start, end - start);
+        if (line.empty())
+            ADD_FAILURE() << "empty line after line " << lines.size();
+        if (line.find_first_of("\r\n") != std::string::npos)
+            ADD_FAILURE() << "lone CR or LF in line " << lines.size() + 1;
+        lines.push_back(line);
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> entryLines(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> entries;
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] == ' ')
+            entries.push_back(line);
+    }
+    return entries;
+}
+
+Listing makeListing(const std::string& folder, const ListingOptions& options, const std::string& target)
+{
+    Listing listing;
+    SavePlan plan;
+    plan.folder = folder;
+    plan.target = target;
+    plan.options = options;
+    FakeUi ui;
+    ListingRun run;
+    listing.result = run.execute(plan, testEnvironment(), ui);
+    listing.lines = listingLines(readFile(target));
+    listing.entries = entryLines(listing.lines);
+    EXPECT_GE(listing.lines.size(), 9u);
+    EXPECT_EQ(listing.entries.size(), listing.lines.size() - 9) << "a header or footer line begins with a blank";
+    EXPECT_EQ(listing.result.folders + listing.result.files, static_cast<std::int64_t>(listing.entries.size()));
+    return listing;
+}
+
+Listing sortedListing(const std::string& folder, const ListingOptions& options, const std::string& target)
+{
+    Listing listing = makeListing(folder, options, target);
+    std::sort(listing.entries.begin(), listing.entries.end());
+    return listing;
+}
+
+::testing::AssertionResult sameLines(const std::vector<std::string>& actual, const std::vector<std::string>& expected)
+{
+    std::ostringstream diff;
+    std::size_t count = std::max(actual.size(), expected.size());
+    bool same = actual.size() == expected.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string* a = i < actual.size() ? &actual[i] : nullptr;
+        const std::string* e = i < expected.size() ? &expected[i] : nullptr;
+        if (a && e && *a == *e)
+            continue;
+        same = false;
+        diff << "line " << i + 1 << ":\n  expected: " << (e ? "[" + *e + "]" : "(none)")
+             << "\n  actual:   " << (a ? "[" + *a + "]" : "(none)") << '\n';
+    }
+    if (same)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual.size() << " lines, " << expected.size() << " expected\n"
+                                         << diff.str();
+}
+
+std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn)
+{
+    if (::geteuid() != 0) {
+        try {
+            return fn();
+        } catch (...) {
+            return std::nullopt;
+        }
+    }
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return std::nullopt;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        try {
+            std::string result = fn();
+            if (::write(fds[1], result.data(), result.size()) != static_cast<ssize_t>(result.size()))
+                ::_exit(2);
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return result;
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* zone)
+{
+    const char* old = std::getenv("TZ");
+    m_hadOld = old != nullptr;
+    if (old)
+        m_old = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone()
+{
+    if (m_hadOld)
+        ::setenv("TZ", m_old.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
+} // namespace zintrel::test

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "listing/ListingRun.h"
+#include "listing/ListingUi.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zintrel::test {
+
+// Formats pinned by every listing test; the time zone is pinned to UTC by the test main.
+inline const DateTimeFormat kFormat{"%d.%m.%Y", "%H:%M:%S"};
+
+// Records what a save asks and tells instead of showing dialogs.
+class FakeUi : public ListingUi {
+public:
+    std::optional<TargetChoice> choice; // the dialog's answer; nullopt: cancel
+    bool replaceAnswer = true;
+
+    int chooseCalls = 0;
+    std::string startFolder;
+    std::vector<std::string> confirmAsked;
+    std::vector<std::string> messages;
+    std::vector<std::string> errors;
+    std::vector<std::string> shownTargets;
+    std::vector<std::string> opened;
+
+    std::optional<TargetChoice> chooseTarget(const std::string& folder) override
+    {
+        ++chooseCalls;
+        startFolder = folder;
+        return choice;
+    }
+    bool confirmReplace(const std::string& path) override
+    {
+        confirmAsked.push_back(path);
+        return replaceAnswer;
+    }
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showError(const std::string& text) override { errors.push_back(text); }
+    void showTarget(const std::string& path) override { shownTargets.push_back(path); }
+    void openDocument(const std::string& path) override { opened.push_back(path); }
+};
+
+// Options as at a start on 1 January 2024.
+ListingOptions startOptions();
+
+SaveEnvironment testEnvironment(std::time_t now = 0);
+
+// Splits a listing file into its lines; fails the test when a line does not end in CR LF,
+// holds a lone CR or LF, or is empty.
+std::vector<std::string> listingLines(const std::string& content);
+
+// The entry lines of a listing (those that begin with a blank).
+std::vector<std::string> entryLines(const std::vector<std::string>& lines);
+
+struct Listing {
+    std::vector<std::string> lines;
+    std::vector<std::string> entries; // sorted when made by sortedListing()
+    SaveResult result;
+};
+
+// Lists folder with options into target (a text save) and reads the result back.
+Listing makeListing(const std::string& folder, const ListingOptions& options, const std::string& target);
+
+// The same with the entry lines sorted, for trees whose folder order is not defined.
+Listing sortedListing(const std::string& folder, const ListingOptions& options, const std::string& target);
+
+// Compares line by line and reports every differing line with its number.
+::testing::AssertionResult sameLines(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
+
+// Runs fn as an unprivileged user (nobody) in a child process when the tests run as root,
+// so that permissions hold, else in this process. Returns what fn returns; nullopt when fn
+// threw or no unprivileged user could be taken on.
+std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn);
+
+// Sets TZ for the life of the object and restores the previous value.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone);
+    ~ScopedTimeZone();
+
+private:
+    std::string m_old;
+    bool m_hadOld;
+};
+
+} // namespace zintrel::test

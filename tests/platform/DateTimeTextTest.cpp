@@ -1,0 +1,166 @@
+#include "platform/DateTimeText.h"
+#include "platform/LocalDateTime.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace zintrel {
+namespace {
+
+const DateTimeFormat kFormat{"%d.%m.%Y", "%H:%M:%S"};
+
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone)
+    {
+        const char* old = std::getenv("TZ");
+        m_hadOld = old != nullptr;
+        if (old)
+            m_old = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (m_hadOld)
+            ::setenv("TZ", m_old.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return ::timegm(&tm);
+}
+
+// The text straight from the C library, without any caching.
+std::string reference(std::time_t time)
+{
+    std::tm tm{};
+    localtime_r(&time, &tm);
+    char buffer[64];
+    std::string text(buffer, std::strftime(buffer, sizeof buffer, "%d.%m.%Y", &tm));
+    if (tm.tm_hour || tm.tm_min || tm.tm_sec)
+        text += " " + std::string(buffer, std::strftime(buffer, sizeof buffer, "%H:%M:%S", &tm));
+    return text;
+}
+
+TEST(DateTimeText, LocalTimesAcrossDaysAndDaylightSavingChanges)
+{
+    struct Case {
+        const char* zone;
+        std::time_t time;
+        const char* expected;
+    } cases[] = {
+        {"UTC", utc(2003, 6, 18, 11, 48, 30), "18.06.2003 11:48:30"},
+        {"UTC", utc(2003, 6, 18), "18.06.2003"},
+        {"UTC", utc(2003, 6, 18, 0, 0, 1), "18.06.2003 00:00:01"},
+        {"UTC", utc(2003, 6, 17, 23, 59, 59), "17.06.2003 23:59:59"},
+        {"UTC", utc(1969, 12, 31, 23, 59, 59), "31.12.1969 23:59:59"},
+        {"Europe/Berlin", utc(2024, 3, 30, 23), "31.03.2024"},
+        {"Europe/Berlin", utc(2024, 3, 31, 0, 59, 59), "31.03.2024 01:59:59"},
+        {"Europe/Berlin", utc(2024, 3, 31, 1), "31.03.2024 03:00:00"},
+        {"Europe/Berlin", utc(2024, 3, 31, 21, 59, 59), "31.03.2024 23:59:59"},
+        {"Europe/Berlin", utc(2024, 3, 31, 22), "01.04.2024"},
+        {"Europe/Berlin", utc(2024, 10, 26, 22), "27.10.2024"},
+        {"Europe/Berlin", utc(2024, 10, 27, 0, 30), "27.10.2024 02:30:00"},
+        {"Europe/Berlin", utc(2024, 10, 27, 1, 30), "27.10.2024 02:30:00"},
+        {"Europe/Berlin", utc(2024, 10, 27, 22, 59, 59), "27.10.2024 23:59:59"},
+        {"Europe/Berlin", utc(2024, 10, 27, 23), "28.10.2024"},
+        {"Asia/Kolkata", utc(2024, 1, 1, 18, 30), "02.01.2024"},
+        {"Asia/Kolkata", utc(2024, 1, 1, 18, 29, 59), "01.01.2024 23:59:59"},
+    };
+    for (const Case& c : cases) {
+        ScopedTimeZone zone(c.zone);
+        // Once on its own, once right after a neighbour of another day, to defeat any cache.
+        EXPECT_EQ(DateTimeText(kFormat).format(c.time), c.expected) << c.zone;
+        DateTimeText warm(kFormat);
+        warm.format(c.time - 86400 + 3600);
+        warm.format(c.time + 7);
+        EXPECT_EQ(warm.format(c.time), c.expected) << c.zone << " after other times";
+    }
+}
+
+// One formatter fed a long run of times, forwards and backwards, as a walk would feed it.
+TEST(DateTimeText, DayCacheAgreesWithTheCLibrary)
+{
+    struct Case {
+        const char* zone;
+        std::time_t from;
+    } cases[] = {
+        {"UTC", utc(2024, 2, 28)},
+        {"Europe/Berlin", utc(2024, 3, 29)},
+        {"Europe/Berlin", utc(2024, 10, 25)},
+        {"America/Santiago", utc(2024, 9, 6)},  // the clock skips midnight
+        {"Australia/Lord_Howe", utc(2024, 10, 4)}, // half-hour change
+        {"Asia/Kolkata", utc(2024, 1, 1)},
+    };
+    for (const Case& c : cases) {
+        ScopedTimeZone zone(c.zone);
+        DateTimeText text(kFormat);
+        std::vector<std::time_t> times;
+        for (std::time_t t = c.from; t < c.from + 4 * 86400; t += 599)
+            times.push_back(t);
+        for (std::time_t t = c.from + 4 * 86400; t > c.from; t -= 1801)
+            times.push_back(t);
+        for (std::time_t t = c.from; t < c.from + 4 * 86400; t += 1800) // every half hour, midnights included
+            times.push_back(t);
+        int mismatches = 0;
+        for (std::time_t t : times) {
+            std::string got = text.format(t);
+            if (got != reference(t) && ++mismatches <= 5)
+                ADD_FAILURE() << c.zone << " at " << t << ": got \"" << got << "\", expected \"" << reference(t)
+                              << "\"";
+        }
+        EXPECT_EQ(mismatches, 0) << c.zone;
+    }
+}
+
+TEST(DateTimeText, CalendarValuesWithTheirTimeOfDay)
+{
+    struct Case {
+        DateTimeFormat format;
+        LocalDateTime value;
+        const char* expected;
+    } cases[] = {
+        {kFormat, {2003, 6, 18, 11, 48, 27, 990}, "18.06.2003 11:48:27"},
+        {kFormat, {2003, 6, 18, 0, 0, 0, 0}, "18.06.2003"},
+        {kFormat, {2003, 6, 18, 0, 0, 0, 500}, "18.06.2003 00:00:00"},
+        {kFormat, {2024, 2, 29, 23, 59, 59, 0}, "29.02.2024 23:59:59"},
+        {{"%a %d.%m.%Y", "%H:%M"}, {2024, 3, 31, 2, 30, 0, 0}, "Sun 31.03.2024 02:30"},
+        {{"%j", "%S"}, {2024, 12, 31, 1, 2, 3, 0}, "366 03"},
+        {{"%x", "%X"}, {2003, 6, 18, 11, 48, 27, 0}, "06/18/03 11:48:27"},
+    };
+    ScopedTimeZone zone("Europe/Berlin");
+    for (const Case& c : cases)
+        EXPECT_EQ(DateTimeText(c.format).format(c.value), c.expected) << c.format.dateFormat;
+}
+
+TEST(DateTimeText, DefaultFormatsFollowTheLocale)
+{
+    ScopedTimeZone zone("UTC");
+    std::setlocale(LC_TIME, "C");
+    EXPECT_EQ(DateTimeText().format(utc(2003, 6, 18, 11, 48, 30)), "06/18/03 11:48:30");
+    EXPECT_EQ(DateTimeText().format(utc(2003, 6, 18)), "06/18/03");
+}
+
+} // namespace
+} // namespace zintrel

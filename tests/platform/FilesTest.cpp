@@ -1,0 +1,252 @@
+#include "platform/IoError.h"
+#include "platform/OutputFile.h"
+#include "platform/TempFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zintrel {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        char pattern[] = "/tmp/zintrel-platform-XXXXXX";
+        m_path = ::mkdtemp(pattern) ? pattern : "";
+        EXPECT_FALSE(m_path.empty());
+    }
+    ~ScratchFolder()
+    {
+        ::chmod(m_path.c_str(), 0700);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    std::string path(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& root() const { return m_path; }
+
+    Names names() const
+    {
+        Names names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::string m_path;
+};
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+void writeAndClose(int fd, const std::string& path, const std::string& text)
+{
+    OutputFile out(fd, path);
+    out.write(text);
+    out.close(true);
+}
+
+TEST(ErrorText, UserTextsForErrorNumbers)
+{
+    struct Case {
+        int error;
+        const char* expected;
+    } cases[] = {
+        {EACCES, "File access denied"}, {EPERM, "File access denied"}, {EROFS, "File access denied"},
+        {ENOSPC, "Disk full"},          {EDQUOT, "Disk full"},         {EIO, "I/O error 5"},
+        {ENOENT, "I/O error 2"},        {EFBIG, "I/O error 27"},       {0, "I/O error 0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(errorText(c.error), c.expected) << c.error;
+
+    IoError named(ENOSPC, "/some/file.txt");
+    EXPECT_STREQ(named.what(), "Disk full\n/some/file.txt");
+    EXPECT_EQ(named.errorNumber(), ENOSPC);
+    EXPECT_EQ(named.path(), "/some/file.txt");
+    EXPECT_STREQ(IoError(EACCES, "").what(), "File access denied");
+}
+
+TEST(OutputFile, KeepsTheOrderOfSmallAndLargeWrites)
+{
+    ScratchFolder folder;
+    const std::string path = folder.path("out.txt");
+    std::string expected;
+    {
+        OutputFile out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), path);
+        for (std::size_t size : {1u, 70000u, 3u, 65535u, 65536u, 2u, 200000u}) {
+            std::string piece(size, static_cast<char>('a' + size % 26));
+            out.write(piece);
+            out.put('|');
+            out.endLine();
+            expected += piece + "|\r\n";
+        }
+        out.close(false);
+    }
+    EXPECT_EQ(readFile(path), expected);
+}
+
+TEST(OutputFile, FailuresThrowWithTheErrorText)
+{
+    int full = ::open("/dev/full", O_WRONLY);
+    if (full < 0)
+        GTEST_SKIP() << "no /dev/full";
+    try {
+        writeAndClose(full, "/dev/full", "abc");
+        ADD_FAILURE() << "no error from /dev/full";
+    } catch (const IoError& error) {
+        EXPECT_EQ(error.errorNumber(), ENOSPC);
+        EXPECT_STREQ(error.what(), "Disk full\n/dev/full");
+    }
+
+    // Writes beyond the buffer fail at once, not only at the close.
+    full = ::open("/dev/full", O_WRONLY);
+    OutputFile out(full, "/dev/full");
+    EXPECT_THROW(out.write(std::string(1 << 17, 'x')), IoError);
+
+    ScratchFolder folder;
+    writeFile(folder.path("ro"), "");
+    int readOnly = ::open(folder.path("ro").c_str(), O_RDONLY);
+    try {
+        writeAndClose(readOnly, "ro", "abc");
+        ADD_FAILURE() << "no error from a descriptor opened for reading";
+    } catch (const IoError& error) {
+        EXPECT_EQ(std::string(error.what()), errorText(EBADF) + "\nro");
+    }
+}
+
+TEST(AtomicFile, NewFileAppearsOnlyAtCommit)
+{
+    ScratchFolder folder;
+    const std::string target = folder.path("list.txt");
+    mode_t oldMask = ::umask(027);
+    {
+        AtomicFile file(target);
+        EXPECT_FALSE(file.inPlace());
+        EXPECT_NE(file.writePath(), target);
+        EXPECT_EQ(file.writePath().rfind(folder.root() + "/", 0), 0u) << "written beside the target";
+        writeAndClose(file.takeFd(), file.writePath(), "content");
+        EXPECT_EQ(::access(target.c_str(), F_OK), -1);
+        file.commit();
+    }
+    ::umask(oldMask);
+    EXPECT_EQ(readFile(target), "content");
+    EXPECT_EQ(modeOf(target), 0640u);
+    EXPECT_EQ(folder.names(), Names{"list.txt"});
+}
+
+TEST(AtomicFile, ExistingFileKeepsContentWithoutCommitAndModeWithIt)
+{
+    ScratchFolder folder;
+    const std::string target = folder.path("list.txt");
+    writeFile(target, "old");
+    ::chmod(target.c_str(), 0604);
+    {
+        AtomicFile file(target);
+        writeAndClose(file.takeFd(), file.writePath(), "half");
+    }
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(folder.names(), Names{"list.txt"});
+    {
+        AtomicFile file(target); // the descriptor is never taken: the destructor closes it
+    }
+    EXPECT_EQ(folder.names(), Names{"list.txt"});
+    {
+        AtomicFile file(target);
+        writeAndClose(file.takeFd(), file.writePath(), "new");
+        file.commit();
+    }
+    EXPECT_EQ(readFile(target), "new");
+    EXPECT_EQ(modeOf(target), 0604u);
+    EXPECT_EQ(folder.names(), Names{"list.txt"});
+}
+
+TEST(AtomicFile, LinkSurvivesAndItsTargetIsReplaced)
+{
+    ScratchFolder folder;
+    ::mkdir(folder.path("real").c_str(), 0755);
+    writeFile(folder.path("real/list.txt"), "old");
+    ASSERT_EQ(::symlink("real/list.txt", folder.path("link.txt").c_str()), 0);
+    {
+        AtomicFile file(folder.path("link.txt"));
+        writeAndClose(file.takeFd(), file.writePath(), "new");
+        file.commit();
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.path("link.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readFile(folder.path("real/list.txt")), "new");
+    EXPECT_EQ(folder.names(), (Names{"link.txt", "real"}));
+}
+
+TEST(AtomicFile, DeviceIsWrittenInPlace)
+{
+    {
+        AtomicFile file("/dev/null");
+        EXPECT_TRUE(file.inPlace());
+        EXPECT_EQ(file.writePath(), "/dev/null");
+        writeAndClose(file.takeFd(), file.writePath(), "anything");
+        EXPECT_NO_THROW(file.commit());
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(TempFile, UniquePrivateAndRemoved)
+{
+    ScratchFolder folder;
+    std::string kept;
+    {
+        TempFile first(folder.root(), "zintrel-listing-", ".txt");
+        TempFile second(folder.root() + "/", "zintrel-listing-", ".txt");
+        EXPECT_NE(first.path(), second.path());
+        for (const TempFile* file : {&first, &second}) {
+            EXPECT_EQ(file->path().rfind(folder.root() + "/zintrel-listing-", 0), 0u) << file->path();
+            EXPECT_TRUE(file->path().ends_with(".txt")) << file->path();
+            EXPECT_EQ(modeOf(file->path()), 0600u);
+        }
+        int fd = second.takeFd();
+        EXPECT_EQ(::write(fd, "x", 1), 1);
+        ::close(fd);
+        second.release();
+        kept = second.path();
+        TempFile third(folder.root(), "a", "");
+        third.remove();
+        EXPECT_EQ(::access(third.path().c_str(), F_OK), -1);
+    }
+    EXPECT_EQ(folder.names(), Names{kept.substr(folder.root().size() + 1)});
+    EXPECT_THROW(TempFile(folder.path("missing"), "p", ".txt"), IoError);
+}
+
+} // namespace
+} // namespace zintrel
