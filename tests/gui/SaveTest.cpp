@@ -1,0 +1,351 @@
+// Saves from the main window: the file-save dialog, the listing written on the worker, the
+// label, the open action, the error box and Cancel.
+
+#include "SaveController.h"
+#include "SaveProgressDialog.h"
+#include "WindowsFixture.h"
+#include "listing/PdfRenderer.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+#include <thread>
+
+namespace zintrel::test {
+namespace {
+
+constexpr std::time_t kFixedNow = 1700000000;
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(content);
+}
+
+// What the file-save dialog proposed when it was opened.
+struct Proposal {
+    QString folder;
+    QString name;
+    QString type;
+};
+
+// Answers the engine directly, for the same listing without windows.
+class DirectUi : public ListingUi {
+public:
+    explicit DirectUi(std::string target)
+        : m_target(std::move(target))
+    {
+    }
+    std::optional<TargetChoice> chooseTarget(const std::string&) override { return TargetChoice{m_target, OutputType::Text}; }
+    bool confirmReplace(const std::string&) override { return true; }
+    void showMessage(const std::string&) override {}
+    void showError(const std::string&) override {}
+    void showTarget(const std::string&) override {}
+    void openDocument(const std::string&) override {}
+
+private:
+    std::string m_target;
+};
+
+// A PDF stage that runs until it is cancelled, so Cancel always meets a running save.
+class EndlessRenderer : public PdfRenderer {
+public:
+    void render(const std::string&, const std::string& outputPath, const ListingOptions&,
+                const std::function<void(const std::string&)>&, const std::atomic<bool>* cancel) override
+    {
+        QFile partial(QString::fromStdString(outputPath));
+        if (partial.open(QIODevice::WriteOnly))
+            partial.write("%PDF-partial");
+        started = true;
+        while (!cancel->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        throw SaveCancelled{};
+    }
+    std::atomic<bool> started{false};
+};
+
+class SaveTest : public WindowsFixture {
+protected:
+    void SetUp() override
+    {
+        WindowsFixture::SetUp();
+        ASSERT_TRUE(m_targets.isValid());
+        ASSERT_TRUE(m_temporary.isValid());
+        ASSERT_TRUE(QDir().mkpath(QStringLiteral("docs/inner")));
+        writeFile(QStringLiteral("docs/readme.txt"), QByteArray(3000, 'x'));
+        writeFile(QStringLiteral("docs/inner/notes.txt"), "notes");
+        writeFile(QStringLiteral("top.dat"), QByteArray(1500, 'y'));
+        createWindows();
+        Form1->saveController().environment().clock = [] { return kFixedNow; };
+        Form1->saveController().environment().temporaryFolder = m_temporary.path().toStdString();
+    }
+
+    QString target(const QString& name) const { return QDir(m_targets.path()).absoluteFilePath(name); }
+
+    // The dialog answers with name and type and records what it proposed.
+    void answerDialog(const QString& name, int type)
+    {
+        dialogs.onSaveDialog = [this, name, type](QFileDialog& dialog) {
+            QStringList files = dialog.selectedFiles();
+            proposals.push_back({dialog.directory().absolutePath(),
+                                 files.isEmpty() ? QString() : QFileInfo(files.first()).fileName(),
+                                 dialog.selectedNameFilter()});
+            dialog.selectNameFilter(dialog.nameFilters().value(type));
+            dialog.selectFile(name);
+            return true;
+        };
+    }
+
+    void pressSave() { QTest::mouseClick(control<QToolButton>(*Form1, "cmdSave"), Qt::LeftButton); }
+
+    QStringList leftInTemporaryFolders() const
+    {
+        QStringList left = QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QString& name : QDir(m_targets.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            left << name;
+        return left;
+    }
+
+    std::vector<Proposal> proposals;
+    QTemporaryDir m_targets;
+    QTemporaryDir m_temporary;
+};
+
+TEST_F(SaveTest, TextSaveWritesTheListingShowsItsNameAndOpensIt)
+{
+    answerDialog(target(QStringLiteral("list")), 0);
+    pressSave();
+
+    const QString written = target(QStringLiteral("list.txt"));
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(control<QLabel>(*Form1, "lblFile")->text(), written);
+    EXPECT_EQ(shell.opened, QStringList{written});
+
+    // The same listing as the engine writes on its own for the same folder and options.
+    const QString direct = target(QStringLiteral("direct.txt"));
+    SaveEnvironment environment;
+    environment.clock = [] { return kFixedNow; };
+    DirectUi ui(direct.toStdString());
+    ListingRun run;
+    ASSERT_EQ(run.save(Form1->listingOptions(), QDir::currentPath().toStdString(), environment, ui), SaveOutcome::Saved);
+    QByteArray listing = readAll(written);
+    EXPECT_EQ(listing, readAll(direct));
+    EXPECT_TRUE(listing.contains("readme.txt"));
+    EXPECT_TRUE(listing.contains("notes.txt"));
+    EXPECT_TRUE(listing.contains("top.dat"));
+    EXPECT_TRUE(listing.endsWith("\r\n"));
+}
+
+TEST_F(SaveTest, DialogProposesZintrel1FirstThenTheLastNameAndType)
+{
+    QTest::mouseClick(control<QCheckBox>(*Form1, "chkOpenAfter"), Qt::LeftButton);
+    answerDialog(target(QStringLiteral("first.TXT")), 0);
+    pressSave();
+    answerDialog(target(QStringLiteral("second")), 1);
+    pressSave(); // no PDF stage may be built in; the dialog is what counts here
+    answerDialog(target(QStringLiteral("third")), 0);
+    pressSave();
+
+    ASSERT_EQ(proposals.size(), 3u);
+    const QString start = QDir::currentPath();
+    EXPECT_EQ(proposals[0].folder, start);
+    EXPECT_EQ(proposals[0].name, QStringLiteral("Zintrel1"));
+    EXPECT_EQ(proposals[0].type, QStringLiteral("Text File (*.txt)"));
+    EXPECT_EQ(proposals[1].folder, start);
+    EXPECT_EQ(proposals[1].name, QStringLiteral("first.TXT"));
+    EXPECT_EQ(proposals[1].type, QStringLiteral("Text File (*.txt)"));
+    EXPECT_EQ(proposals[2].name, QStringLiteral("second"));
+    EXPECT_EQ(proposals[2].type, QStringLiteral("PDF File (*.pdf)"));
+    EXPECT_TRUE(QFile::exists(target(QStringLiteral("first.TXT"))));
+    EXPECT_FALSE(QFile::exists(target(QStringLiteral("first.TXT.txt"))));
+    EXPECT_TRUE(QFile::exists(target(QStringLiteral("third.txt"))));
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(SaveTest, CompletedNameThatExistsIsReplacedOnlyAfterAsking)
+{
+    const QString existing = target(QStringLiteral("kept.txt"));
+    writeFile(existing, "old listing");
+    struct Row {
+        bool answer;
+        bool replaced;
+    };
+    for (Row row : {Row{false, false}, Row{true, true}}) {
+        SCOPED_TRACE(row.answer);
+        dialogs.questions.clear();
+        dialogs.yesAnswer = row.answer;
+        answerDialog(target(QStringLiteral("kept")), 0);
+        pressSave();
+        ASSERT_EQ(dialogs.questions.size(), 1);
+        EXPECT_TRUE(dialogs.questions[0].contains(existing));
+        EXPECT_EQ(readAll(existing) != "old listing", row.replaced);
+    }
+}
+
+TEST_F(SaveTest, CancelledDialogWritesNothing)
+{
+    dialogs.onSaveDialog = [](QFileDialog&) { return false; };
+    pressSave();
+    EXPECT_EQ(dialogs.saveDialogRuns, 1);
+    EXPECT_TRUE(leftInTemporaryFolders().isEmpty());
+    EXPECT_TRUE(control<QLabel>(*Form1, "lblFile")->text().isEmpty());
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(SaveTest, StoppedSavesShowTheirMessageAndWriteNothing)
+{
+    struct Row {
+        const char* what;
+        std::function<void(ListingOptions&)> set;
+        int type;
+        const char* message;
+        int dialogRuns;
+    };
+    const Row rows[] = {
+        {"size filter without a mode", [](ListingOptions& o) { o.sizeFilterEnabled = true; o.sizeFilterMode = SizeFilterMode::None; },
+         0, "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !", 0},
+        {"passwords differ", [](ListingOptions& o) { o.pdfSecurity = true; o.pdfPassword = "a"; o.pdfPasswordConfirm = "b"; },
+         1, "Passwords do not match or not entered. Save operation aborted.", 1},
+    };
+    const ListingOptions initial = frmOptions->options();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ListingOptions options = initial;
+        row.set(options);
+        frmOptions->showOptions(options);
+        dialogs.messages.clear();
+        dialogs.saveDialogRuns = 0;
+        answerDialog(target(QStringLiteral("stopped")), row.type);
+        pressSave();
+        EXPECT_EQ(dialogs.messages, QStringList{QString::fromLatin1(row.message)});
+        EXPECT_EQ(dialogs.saveDialogRuns, row.dialogRuns);
+        EXPECT_TRUE(leftInTemporaryFolders().isEmpty());
+        EXPECT_TRUE(shell.opened.isEmpty());
+    }
+}
+
+TEST_F(SaveTest, FailedSaveShowsTheErrorAndOpensNothing)
+{
+    answerDialog(target(QStringLiteral("missing/list")), 0);
+    pressSave();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_FALSE(dialogs.errors[0].isEmpty());
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_TRUE(leftInTemporaryFolders().isEmpty());
+}
+
+TEST_F(SaveTest, CancelBeforeTheWalkLeavesNoFileAndSaysNothing)
+{
+    const QString existing = target(QStringLiteral("old.txt"));
+    writeFile(existing, "old listing");
+    dialogs.onSaveDialog = [&](QFileDialog& dialog) {
+        dialog.selectFile(existing);
+        // Raised while the save is still being set up: the walk meets it at its first entry.
+        Form1->saveController().cancel();
+        return true;
+    };
+    pressSave();
+    EXPECT_EQ(readAll(existing), "old listing");
+    EXPECT_EQ(leftInTemporaryFolders(), QStringList{QStringLiteral("old.txt")});
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(SaveTest, CancelButtonStopsARunningSave)
+{
+    EndlessRenderer renderer;
+    SaveController& controller = Form1->saveController();
+    controller.environment().pdfRenderer = &renderer;
+    controller.setProgressDelay(std::chrono::milliseconds(0));
+    const QString existing = target(QStringLiteral("old.pdf"));
+    writeFile(existing, "old pdf");
+    answerDialog(existing, 1);
+
+    bool progressSeen = false;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        SaveProgressDialog& progress = controller.progressDialog();
+        if (!progress.isVisible() || !renderer.started)
+            return;
+        progressSeen = true;
+        EXPECT_TRUE(progress.isModal());
+        EXPECT_FALSE(progress.findChild<QLabel*>(QStringLiteral("lblCounts"))->text().isEmpty());
+        QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+    });
+    clicker.start(10);
+    pressSave();
+    clicker.stop();
+
+    EXPECT_TRUE(progressSeen);
+    EXPECT_FALSE(controller.progressDialog().isVisible());
+    EXPECT_EQ(readAll(existing), "old pdf");
+    EXPECT_EQ(leftInTemporaryFolders(), QStringList{QStringLiteral("old.pdf")});
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
+
+TEST_F(SaveTest, ProgressWindowStaysAwayFromShortSaves)
+{
+    int progressShown = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (Form1->saveController().progressDialog().isVisible())
+            ++progressShown;
+    });
+    watcher.start(1);
+    answerDialog(target(QStringLiteral("quick")), 0);
+    pressSave();
+    watcher.stop();
+    EXPECT_TRUE(QFile::exists(target(QStringLiteral("quick.txt"))));
+    EXPECT_EQ(progressShown, 0);
+}
+
+TEST_F(SaveTest, MessagesFromTheWorkerAreShownOnTheWindowThread)
+{
+    SaveController& controller = Form1->saveController();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        controller.showMessage("font notice");
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 5000));
+    worker.join();
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("font notice")});
+    EXPECT_EQ(dialogs.messageThreads, QList<QThread*>{QThread::currentThread()});
+}
+
+#if __has_include("pdf/ListingPdfRenderer.h")
+TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
+{
+    answerDialog(target(QStringLiteral("list.txt")), 1);
+    pressSave();
+    const QString written = target(QStringLiteral("list.txt.pdf"));
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(readAll(written).startsWith("%PDF-"));
+    EXPECT_EQ(shell.opened, QStringList{written});
+    EXPECT_EQ(QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
+}
+#endif
+
+} // namespace
+} // namespace zintrel::test

@@ -1,0 +1,338 @@
+// The settings dialog as an editor of the listing options.
+
+#include "WindowsFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+namespace zintrel::test {
+namespace {
+
+const QString kMovies = QStringLiteral("*.mpeg; *.mpg; *.m1v; *.mpa; *.mpe; *.avi; *.dat; *.mov");
+const QString kImages = QStringLiteral(
+    "*.art; *.bmp; *.djvu; *.emf; *.eps; *.fpx; *.gif; *.icn; *.ico; *.iff; *.jpeg; *.kdc; *.ldf; *.lwf; *.mag; "
+    "*.pbm; *.pcd; *.pcx; *.pgm; *.pic; *.pict; *.pix; *.png; *.ppm; *.psd; *.psp; *.ras; *.rs; *.sgi; *.tga; "
+    "*.tiff; *.ttf; *.wmf; *.xbm; *.xpm");
+const QString kSounds = QStringLiteral(
+    "*.mp3; *.mp2; *.mp1; *.wma; *.mid; *.midi; *.rmi; *.kar; *.miz; *.mod; *.mdz; *.stm; *.stz; *.s3m; *.s3z; "
+    "*.it; *.itz; *.xm; *.xmz; *.mtm; *.ult; *.669; *.far; *.amf; *.okt; *.ogg; *.cda; *.wav; *.voc; *.au; *.snd; "
+    "*.aif; *.aiff; *.m3u; *.pls");
+const QString kDocs = QStringLiteral(
+    "*.doc; *.dot; *.htm; *.html; *.mht; *.rtf; *.xml; *.txt; *.xls; *.xlw; *.olk; *.pab; *.wri; *.mcw; *.wpd; "
+    "*.wps; *.wpt; *.odc; *.dqy; *.dsn; *.mdb; *.mde; *.dbc; *.dbf; *.asp; *.hta; *.htc; *.htt; *.stm; *.xsl; "
+    "*.cfm; *.jsp; *.php");
+
+class SettingsDialogTest : public WindowsFixture {
+protected:
+    void SetUp() override
+    {
+        WindowsFixture::SetUp();
+        createWindows();
+    }
+    template <class T>
+    T* settingsControl(const char* name)
+    {
+        return control<T>(*frmOptions, name);
+    }
+};
+
+TEST_F(SettingsDialogTest, CheckBoxesEnableTheirDependentControlsAndKeepTheirValues)
+{
+    struct Row {
+        const char* checkBox;
+        std::vector<const char*> dependents;
+    };
+    const Row rows[] = {
+        {"chkSpecSize", {"cmbLeastMost", "SpinEdit1"}},
+        {"chkSpecDate", {"DateTimePicker1", "DateTimePicker2"}},
+        {"chkPass", {"EditPass", "EditPass2"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.checkBox);
+        auto* box = settingsControl<QCheckBox>(row.checkBox);
+        ASSERT_NE(box, nullptr);
+        QTest::mouseClick(box, Qt::LeftButton);
+        for (const char* name : row.dependents)
+            EXPECT_TRUE(settingsControl<QWidget>(name)->isEnabled()) << name;
+        QTest::mouseClick(box, Qt::LeftButton);
+        for (const char* name : row.dependents)
+            EXPECT_FALSE(settingsControl<QWidget>(name)->isEnabled()) << name;
+    }
+}
+
+TEST_F(SettingsDialogTest, DisabledControlsKeepWhatWasEntered)
+{
+    auto* security = settingsControl<QCheckBox>("chkPass");
+    QTest::mouseClick(security, Qt::LeftButton);
+    QTest::keyClicks(settingsControl<QLineEdit>("EditPass"), QStringLiteral("secret"));
+    QTest::keyClicks(settingsControl<QLineEdit>("EditPass2"), QStringLiteral("secreT"));
+    auto* sizeBox = settingsControl<QCheckBox>("chkSpecSize");
+    QTest::mouseClick(sizeBox, Qt::LeftButton);
+    settingsControl<QComboBox>("cmbLeastMost")->setCurrentIndex(1);
+    QTest::keyClick(settingsControl<QSpinBox>("SpinEdit1"), Qt::Key_Up);
+
+    QTest::mouseClick(security, Qt::LeftButton);
+    QTest::mouseClick(sizeBox, Qt::LeftButton);
+    ListingOptions off = frmOptions->options();
+    EXPECT_FALSE(off.pdfSecurity);
+    EXPECT_EQ(off.pdfPassword, "secret");
+    EXPECT_EQ(off.pdfPasswordConfirm, "secreT");
+    EXPECT_FALSE(off.sizeFilterEnabled);
+    EXPECT_EQ(off.sizeFilterMode, SizeFilterMode::AtMost);
+    EXPECT_EQ(off.sizeFilterKb, 10);
+
+    QTest::mouseClick(sizeBox, Qt::LeftButton);
+    ListingOptions on = frmOptions->options();
+    EXPECT_TRUE(on.sizeFilterEnabled);
+    EXPECT_EQ(on.sizeFilterMode, SizeFilterMode::AtMost);
+    EXPECT_EQ(on.sizeFilterKb, 10);
+}
+
+TEST_F(SettingsDialogTest, PresetButtonsAppendTheirLists)
+{
+    struct Row {
+        const char* typed;
+        std::vector<const char*> presses;
+        QString expected;
+    };
+    const QString sep = QStringLiteral("; ");
+    const Row rows[] = {
+        {"", {"cmd_movies"}, kMovies},
+        {"", {"cmd_movies", "cmd_movies"}, kMovies + sep + kMovies},
+        {"*.txt", {"cmd_movies"}, QStringLiteral("*.txt") + sep + kMovies},
+        {"*.txt;", {"cmd_docs"}, QStringLiteral("*.txt;") + sep + kDocs},
+        {"", {"cmd_images", "cmd_sounds"}, kImages + sep + kSounds},
+        {"a b ", {"cmd_docs"}, QStringLiteral("a b ") + sep + kDocs},
+    };
+    auto* mask = settingsControl<QLineEdit>("EditFileMask");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        mask->clear();
+        QTest::keyClicks(mask, QString::fromLatin1(row.typed));
+        for (const char* button : row.presses)
+            QTest::mouseClick(settingsControl<QToolButton>(button), Qt::LeftButton);
+        EXPECT_EQ(mask->text(), row.expected);
+        EXPECT_EQ(frmOptions->options().fileMask, row.expected.toStdString());
+    }
+    // Each button's hint is exactly the list it appends.
+    EXPECT_EQ(settingsControl<QToolButton>("cmd_images")->toolTip(), kImages);
+    EXPECT_EQ(settingsControl<QToolButton>("cmd_sounds")->toolTip(), kSounds);
+    EXPECT_EQ(settingsControl<QToolButton>("cmd_movies")->toolTip(), kMovies);
+    EXPECT_EQ(settingsControl<QToolButton>("cmd_docs")->toolTip(), kDocs);
+}
+
+TEST_F(SettingsDialogTest, SpinEditsStepWithinTheirLimits)
+{
+    struct Row {
+        const char* name;
+        Qt::Key key;
+        int presses;
+        int expected;
+    };
+    const Row rows[] = {
+        {"SpinEdit1", Qt::Key_Down, 1, 0},  {"SpinEdit1", Qt::Key_Up, 3, 30},  {"SpinEdit1", Qt::Key_Down, 5, 0},
+        {"SpinEdit1", Qt::Key_Up, 250, 2500}, {"SpinEdit2", Qt::Key_Up, 20, 10}, {"SpinEdit2", Qt::Key_Down, 20, 0},
+        {"SpinEdit3", Qt::Key_Up, 20, 10},  {"SpinEdit3", Qt::Key_Down, 20, 0}, {"SpinEdit3", Qt::Key_Up, 4, 4},
+    };
+    QTest::mouseClick(settingsControl<QCheckBox>("chkSpecSize"), Qt::LeftButton);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + (row.key == Qt::Key_Up ? " up " : " down ") + std::to_string(row.presses));
+        auto* spin = settingsControl<QSpinBox>(row.name);
+        for (int i = 0; i < row.presses; ++i)
+            QTest::keyClick(spin, row.key);
+        EXPECT_EQ(spin->value(), row.expected);
+    }
+    ListingOptions options = frmOptions->options();
+    EXPECT_EQ(options.sizeFilterKb, 2500);
+    EXPECT_EQ(options.indentSize, 0);
+    EXPECT_EQ(options.fieldSpacing, 4);
+}
+
+TEST_F(SettingsDialogTest, SpinEditsRefuseTypingPasteAndCut)
+{
+    auto* spin = settingsControl<QSpinBox>("SpinEdit3");
+    QApplication::clipboard()->setText(QStringLiteral("7"));
+    struct Row {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Row rows[] = {
+        {"digit", [&] { QTest::keyClicks(spin, QStringLiteral("9")); }},
+        {"letters", [&] { QTest::keyClicks(spin, QStringLiteral("ab")); }},
+        {"backspace", [&] { QTest::keyClick(spin, Qt::Key_Backspace); }},
+        {"delete", [&] { QTest::keyClick(spin, Qt::Key_Delete); }},
+        {"paste", [&] { QTest::keySequence(spin, QKeySequence::Paste); }},
+        {"cut", [&] { QTest::keySequence(spin, QKeySequence::Cut); }},
+        {"select all then digit", [&] {
+             QTest::keySequence(spin, QKeySequence::SelectAll);
+             QTest::keyClicks(spin, QStringLiteral("5"));
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        EXPECT_EQ(spin->value(), 2);
+        EXPECT_EQ(spin->text(), QStringLiteral("2"));
+    }
+    QTest::keyClick(spin, Qt::Key_Up);
+    EXPECT_EQ(spin->value(), 3);
+}
+
+TEST_F(SettingsDialogTest, PermissionBoxesWithholdWhatTheyTick)
+{
+    struct Row {
+        const char* box;
+        bool ListingOptions::*field;
+    };
+    const Row rows[] = {
+        {"chkAllowPrint", &ListingOptions::allowPrint},
+        {"chkAllowChange", &ListingOptions::allowChange},
+        {"chkAllowCopy", &ListingOptions::allowCopy},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.box);
+        auto* box = settingsControl<QCheckBox>(row.box);
+        EXPECT_FALSE(frmOptions->options().*row.field);
+        QTest::mouseClick(box, Qt::LeftButton);
+        EXPECT_TRUE(frmOptions->options().*row.field);
+        // The other two stay withheld.
+        int allowed = 0;
+        ListingOptions now = frmOptions->options();
+        for (const Row& other : rows)
+            allowed += now.*other.field ? 1 : 0;
+        EXPECT_EQ(allowed, 1);
+        QTest::mouseClick(box, Qt::LeftButton);
+        EXPECT_FALSE(frmOptions->options().*row.field);
+    }
+}
+
+TEST_F(SettingsDialogTest, ControlsEditTheirOptions)
+{
+    struct Row {
+        const char* what;
+        std::function<void()> act;
+        std::function<bool(const ListingOptions&)> holds;
+    };
+    auto click = [this](const char* name) { QTest::mouseClick(settingsControl<QAbstractButton>(name), Qt::LeftButton); };
+    const Row rows[] = {
+        {"chkDisp1", [&] { click("chkDisp1"); }, [](const ListingOptions& o) { return !o.showName && o.showSize; }},
+        {"chkDisp4", [&] { click("chkDisp4"); }, [](const ListingOptions& o) { return !o.showDateTime && o.showPath; }},
+        {"chkDisp6", [&] { click("chkDisp6"); }, [](const ListingOptions& o) { return !o.showLevel; }},
+        {"CheckBox1", [&] { click("CheckBox1"); }, [](const ListingOptions& o) { return o.excludeReadOnly && !o.excludeHidden; }},
+        {"CheckBox2", [&] { click("CheckBox2"); }, [](const ListingOptions& o) { return o.excludeHidden; }},
+        {"CheckBox3", [&] { click("CheckBox3"); }, [](const ListingOptions& o) { return o.excludeSystem; }},
+        {"CheckBox4", [&] { click("CheckBox4"); }, [](const ListingOptions& o) { return o.excludeVolumeId; }},
+        {"CheckBox5", [&] { click("CheckBox5"); }, [](const ListingOptions& o) { return o.excludeDirectory; }},
+        {"CheckBox6", [&] { click("CheckBox6"); }, [](const ListingOptions& o) { return o.excludeArchive; }},
+        {"CheckBox7", [&] { click("CheckBox7"); }, [](const ListingOptions& o) { return o.excludeAnyFile; }},
+        {"chkSpecDate", [&] { click("chkSpecDate"); }, [](const ListingOptions& o) { return o.dateFilterEnabled; }},
+        {"RadioButton1", [&] { click("RadioButton1"); }, [](const ListingOptions& o) { return !o.landscape; }},
+        {"RadioButton2", [&] { click("RadioButton2"); }, [](const ListingOptions& o) { return o.landscape; }},
+        {"editTitle", [&] { QTest::keyClicks(settingsControl<QLineEdit>("editTitle"), QStringLiteral("My list")); },
+         [](const ListingOptions& o) { return o.pdfTitle == "My list"; }},
+        {"editAuthor", [&] { QTest::keyClicks(settingsControl<QLineEdit>("editAuthor"), QStringLiteral("Ann")); },
+         [](const ListingOptions& o) { return o.pdfAuthor == "Ann"; }},
+        {"chkPass", [&] { click("chkPass"); }, [](const ListingOptions& o) { return o.pdfSecurity; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        EXPECT_TRUE(row.holds(frmOptions->options()));
+    }
+}
+
+TEST_F(SettingsDialogTest, DatePickersChangeOnlyTheDate)
+{
+    ListingOptions start = frmOptions->options();
+    QDate today = QDate::currentDate();
+    EXPECT_EQ(start.dateFrom, (LocalDateTime{today.year(), today.month(), today.day(), 11, 48, 27, 990}));
+    EXPECT_EQ(start.dateTo, (LocalDateTime{today.year(), today.month(), today.day(), 11, 49, 24, 450}));
+
+    auto* from = settingsControl<QDateEdit>("DateTimePicker1");
+    auto* to = settingsControl<QDateEdit>("DateTimePicker2");
+    EXPECT_TRUE(from->calendarPopup());
+    EXPECT_EQ(from->displayFormat(), QLocale().dateFormat(QLocale::ShortFormat));
+    from->setDate(QDate(2021, 3, 4));
+    to->setDate(QDate(2020, 12, 31));
+    ListingOptions changed = frmOptions->options();
+    EXPECT_EQ(changed.dateFrom, (LocalDateTime{2021, 3, 4, 11, 48, 27, 990}));
+    EXPECT_EQ(changed.dateTo, (LocalDateTime{2020, 12, 31, 11, 49, 24, 450}));
+}
+
+TEST_F(SettingsDialogTest, ColourDialogOpensOnTheLastChosenColour)
+{
+    auto* folderButton = settingsControl<QPushButton>("cmdSelColFold");
+    auto* fileButton = settingsControl<QPushButton>("cmdSelColFile");
+    const QColor green(0, 160, 0);
+    const QColor orange(255, 128, 0);
+    dialogs.colorAnswers = {green, std::nullopt, orange};
+
+    QTest::mouseClick(folderButton, Qt::LeftButton); // green for folders
+    QTest::mouseClick(fileButton, Qt::LeftButton);   // cancelled
+    QTest::mouseClick(fileButton, Qt::LeftButton);   // orange for files
+    QTest::mouseClick(folderButton, Qt::LeftButton); // cancelled (no answers left)
+
+    ASSERT_EQ(dialogs.colorDialogOpenedOn.size(), 4);
+    EXPECT_EQ(dialogs.colorDialogOpenedOn[0], QColor(Qt::black));
+    EXPECT_EQ(dialogs.colorDialogOpenedOn[1], green);
+    EXPECT_EQ(dialogs.colorDialogOpenedOn[2], green);
+    EXPECT_EQ(dialogs.colorDialogOpenedOn[3], orange);
+    ListingOptions options = frmOptions->options();
+    EXPECT_EQ(options.folderColor, (RgbColor{0, 160, 0}));
+    EXPECT_EQ(options.fileColor, (RgbColor{255, 128, 0}));
+}
+
+TEST_F(SettingsDialogTest, FontDialogOpensOnTheLastChosenFontAndSetsTheSample)
+{
+    auto* fontButton = settingsControl<QPushButton>("cmdSelFont");
+    auto* sample = settingsControl<QLineEdit>("EditEx");
+    QFont chosen(QStringLiteral("Liberation Serif"), 14);
+    chosen.setItalic(true);
+    dialogs.fontAnswers = {chosen, std::nullopt};
+
+    QTest::mouseClick(fontButton, Qt::LeftButton);
+    QTest::mouseClick(fontButton, Qt::LeftButton);
+
+    ASSERT_EQ(dialogs.fontDialogOpenedOn.size(), 2);
+    EXPECT_EQ(dialogs.fontDialogOpenedOn[0].family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(dialogs.fontDialogOpenedOn[0].pointSize(), 8);
+    EXPECT_EQ(dialogs.fontDialogOpenedOn[1], chosen);
+    EXPECT_EQ(sample->font(), chosen);
+    FontChoice listingFont = frmOptions->options().listingFont;
+    EXPECT_EQ(listingFont.face, "Liberation Serif");
+    EXPECT_EQ(listingFont.pointSize, 14);
+    EXPECT_TRUE(listingFont.italic);
+}
+
+TEST_F(SettingsDialogTest, StartsFromTheDefaults)
+{
+    QDate today = QDate::currentDate();
+    ListingOptions expected = ListingOptions::defaults(today.year(), today.month(), today.day());
+    ListingOptions actual = Form1->listingOptions();
+    EXPECT_EQ(actual.fileMask, expected.fileMask);
+    EXPECT_EQ(actual.fieldSpacing, expected.fieldSpacing);
+    EXPECT_EQ(actual.indentSize, expected.indentSize);
+    EXPECT_EQ(actual.sizeFilterMode, expected.sizeFilterMode);
+    EXPECT_EQ(actual.sizeFilterKb, expected.sizeFilterKb);
+    EXPECT_EQ(actual.dateFrom, expected.dateFrom);
+    EXPECT_EQ(actual.dateTo, expected.dateTo);
+    EXPECT_EQ(actual.includeSubfolders, expected.includeSubfolders);
+    EXPECT_EQ(actual.openAfterCreation, expected.openAfterCreation);
+    EXPECT_EQ(actual.allowPrint, expected.allowPrint);
+    EXPECT_EQ(actual.landscape, expected.landscape);
+    EXPECT_EQ(actual.listingFont, expected.listingFont);
+    EXPECT_EQ(actual.folderColor, expected.folderColor);
+    EXPECT_EQ(actual.fileColor, expected.fileColor);
+}
+
+} // namespace
+} // namespace zintrel::test

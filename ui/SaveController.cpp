@@ -1,0 +1,166 @@
+#include "SaveController.h"
+
+#include "SaveProgressDialog.h"
+#include "SaveTargetDialog.h"
+#include "UserDialogs.h"
+#include "platform/ShellOpen.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <thread>
+
+#if __has_include("pdf/ListingPdfRenderer.h")
+#include "pdf/ListingPdfRenderer.h"
+#define ZINTREL_UI_HAS_PDF 1
+#endif
+
+namespace zintrel {
+
+namespace {
+
+const QString kReplaceQuestion = QStringLiteral("%1 already exists.\nDo you want to replace it?");
+const char* const kUnknownError = "The listing could not be saved.";
+
+QString fromLocal(const std::string& text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+} // namespace
+
+SaveController::SaveController(QWidget& mainWindow, UserDialogs& dialogs, ShellOpen& shell,
+                               SaveTargetDialog& targetDialog, std::function<void(const QString&)> showTarget)
+    : m_window(mainWindow)
+    , m_dialogs(dialogs)
+    , m_shell(shell)
+    , m_targetDialog(targetDialog)
+    , m_showTarget(std::move(showTarget))
+    , m_progress(std::make_unique<SaveProgressDialog>(m_progressState, &mainWindow))
+{
+#ifdef ZINTREL_UI_HAS_PDF
+    m_pdfRenderer = std::make_shared<ListingPdfRenderer>();
+    m_environment.pdfRenderer = m_pdfRenderer.get();
+#endif
+}
+
+SaveController::~SaveController() = default;
+
+SaveOutcome SaveController::save(const ListingOptions& options, const std::string& folder)
+{
+    m_cancel.store(false);
+    std::optional<SavePlan> plan = ListingRun::prepare(options, folder, *this);
+    if (!plan)
+        return SaveOutcome::Stopped;
+
+    SaveOutcome outcome = SaveOutcome::Saved;
+    std::string errorText;
+    m_progressState.reset();
+    m_workerDone = false;
+    std::thread worker([&] {
+        try {
+            m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel);
+        } catch (const SaveCancelled&) {
+            outcome = SaveOutcome::Cancelled;
+        } catch (const std::exception& error) {
+            outcome = SaveOutcome::Failed;
+            errorText = error.what();
+        } catch (...) {
+            outcome = SaveOutcome::Failed;
+            errorText = kUnknownError;
+        }
+        QMetaObject::invokeMethod(this, &SaveController::workerFinished, Qt::QueuedConnection);
+    });
+    waitForWorker();
+    worker.join();
+
+    switch (outcome) {
+    case SaveOutcome::Saved:
+        ListingRun::finish(*plan, *this);
+        break;
+    case SaveOutcome::Failed:
+        showError(errorText);
+        break;
+    case SaveOutcome::Cancelled:
+    case SaveOutcome::Stopped:
+        break;
+    }
+    return outcome;
+}
+
+void SaveController::waitForWorker()
+{
+    // Until the progress window is up, the window's own input waits; posted calls from the
+    // worker (its messages, its end) still run.
+    QEventLoop loop;
+    m_waitLoop = &loop;
+    QTimer delay;
+    delay.setSingleShot(true);
+    connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
+    delay.start(m_progressDelay);
+    if (!m_workerDone)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    if (!m_workerDone) {
+        // Modal: input meant for the main window meanwhile is dropped, not replayed later.
+        m_progress->exec();
+        if (!m_workerDone) {
+            m_cancel.store(true);
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+    m_waitLoop = nullptr;
+}
+
+void SaveController::workerFinished()
+{
+    m_workerDone = true;
+    if (m_progress->isVisible())
+        m_progress->accept();
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+std::optional<TargetChoice> SaveController::chooseTarget(const std::string& startFolder)
+{
+    return m_targetDialog.ask(fromLocal(startFolder));
+}
+
+bool SaveController::confirmReplace(const std::string& path)
+{
+    return m_dialogs.askYesNo(&m_window, kReplaceQuestion.arg(fromLocal(path)));
+}
+
+void SaveController::showMessage(const std::string& text)
+{
+    QString message = QString::fromStdString(text);
+    if (QThread::currentThread() == thread()) {
+        m_dialogs.showMessage(&m_window, message);
+        return;
+    }
+    // From the worker: the box belongs to the window's thread, and the save waits for it.
+    QMetaObject::invokeMethod(
+        this, [this, message] { m_dialogs.showMessage(&m_window, message); }, Qt::BlockingQueuedConnection);
+}
+
+void SaveController::showError(const std::string& text)
+{
+    m_dialogs.showError(&m_window, QString::fromStdString(text));
+}
+
+void SaveController::showTarget(const std::string& path)
+{
+    if (m_showTarget)
+        m_showTarget(fromLocal(path));
+}
+
+void SaveController::openDocument(const std::string& path)
+{
+    m_shell.open(fromLocal(path));
+}
+
+} // namespace zintrel

@@ -1,0 +1,85 @@
+#include "SaveProgressDialog.h"
+
+#include "SaveProgressState.h"
+#include "WindowLook.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace zintrel {
+
+namespace {
+
+constexpr int kPollMs = 100;
+const QSize kClientSize{400, 129};
+const QString kCaption = QStringLiteral("Saving listing");
+const QString kReading = QStringLiteral("Reading:");
+const QString kCountsText = QStringLiteral("Folders: %1    Files: %2");
+const QString kCancelText = QStringLiteral("Cancel");
+
+} // namespace
+
+SaveProgressDialog::SaveProgressDialog(const SaveProgressState& state, QWidget* parent)
+    : QDialog(parent)
+    , m_state(state)
+{
+    setObjectName(QStringLiteral("frmProgress"));
+    setWindowTitle(kCaption);
+    makeFixedDialogFrame(*this, kClientSize);
+    applyWindowBackground(*this);
+    setModal(true);
+
+    auto* caption = new QLabel(kReading, this);
+    caption->setObjectName(QStringLiteral("lblReading"));
+    caption->setGeometry(12, 12, 376, 16);
+    m_folder = new QLabel(this);
+    m_folder->setObjectName(QStringLiteral("lblFolder"));
+    m_folder->setGeometry(12, 30, 376, 16);
+    m_folder->setTextFormat(Qt::PlainText);
+    m_counts = new QLabel(this);
+    m_counts->setObjectName(QStringLiteral("lblCounts"));
+    m_counts->setGeometry(12, 52, 376, 16);
+    m_busy = new QProgressBar(this);
+    m_busy->setObjectName(QStringLiteral("barBusy"));
+    m_busy->setGeometry(12, 74, 376, 12);
+    m_busy->setRange(0, 0);
+    m_busy->setTextVisible(false);
+    m_cancel = new QPushButton(kCancelText, this);
+    m_cancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cancel->setGeometry(313, 96, 75, 25);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_poll.setInterval(kPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &SaveProgressDialog::refresh);
+}
+
+void SaveProgressDialog::startPolling()
+{
+    refresh();
+    m_poll.start();
+}
+
+void SaveProgressDialog::showEvent(QShowEvent* event)
+{
+    startPolling();
+    QDialog::showEvent(event);
+}
+
+void SaveProgressDialog::hideEvent(QHideEvent* event)
+{
+    m_poll.stop();
+    QDialog::hideEvent(event);
+}
+
+void SaveProgressDialog::refresh()
+{
+    // A deep path is shortened in its middle so both its start and the folder's name show.
+    m_folder->setText(m_folder->fontMetrics().elidedText(m_state.folder(), Qt::ElideMiddle, m_folder->width()));
+    QLocale locale;
+    m_counts->setText(kCountsText.arg(locale.toString(static_cast<qlonglong>(m_state.folders())),
+                                      locale.toString(static_cast<qlonglong>(m_state.files()))));
+}
+
+} // namespace zintrel

@@ -1,0 +1,55 @@
+#include "SaveTargetDialog.h"
+
+#include "UserDialogs.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace zintrel {
+
+namespace {
+
+const QString kFirstName = QStringLiteral("Zintrel1");
+const QStringList kFileTypes = {QStringLiteral("Text File (*.txt)"), QStringLiteral("PDF File (*.pdf)")};
+const QString kCaption = QStringLiteral("Save As");
+
+} // namespace
+
+SaveTargetDialog::SaveTargetDialog(UserDialogs& dialogs, QWidget* parent)
+    : m_dialogs(dialogs)
+    , m_parent(parent)
+    , m_lastName(kFirstName)
+{
+}
+
+SaveTargetDialog::~SaveTargetDialog() = default;
+
+std::optional<TargetChoice> SaveTargetDialog::ask(const QString& startFolder)
+{
+    if (!m_dialog) {
+        m_dialog = std::make_unique<QFileDialog>(m_parent, kCaption);
+        m_dialog->setObjectName(QStringLiteral("SaveDialog1"));
+        // Qt's own dialog looks and behaves the same on every desktop and under test.
+        m_dialog->setOption(QFileDialog::DontUseNativeDialog);
+        m_dialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_dialog->setFileMode(QFileDialog::AnyFile);
+        m_dialog->setNameFilters(kFileTypes);
+    }
+    QFileDialog& dialog = *m_dialog;
+    dialog.setDirectory(startFolder);
+    dialog.selectNameFilter(kFileTypes.value(m_lastType));
+    dialog.selectFile(m_lastName);
+    if (!m_dialogs.runSaveDialog(dialog))
+        return std::nullopt;
+
+    QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    int type = std::max<qsizetype>(0, kFileTypes.indexOf(dialog.selectedNameFilter()));
+    m_lastType = type;
+    m_lastName = QFileInfo(files.first()).fileName();
+    return TargetChoice{QFile::encodeName(files.first()).toStdString(), type == 0 ? OutputType::Text : OutputType::Pdf};
+}
+
+} // namespace zintrel

@@ -1,0 +1,389 @@
+#include "TForm1.h"
+
+#include "FileListModel.h"
+#include "FixedRowDelegate.h"
+#include "FolderTreeModel.h"
+#include "HelpFile.h"
+#include "Resources.h"
+#include "SaveController.h"
+#include "SaveTargetDialog.h"
+#include "TfrmAbout.h"
+#include "TfrmOptions.h"
+#include "UserDialogs.h"
+#include "WebAddresses.h"
+#include "WindowLook.h"
+#include "platform/IoError.h"
+#include "platform/ShellOpen.h"
+#include "platform/Volumes.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QWindow>
+
+#include <cerrno>
+#include <dirent.h>
+
+namespace zintrel {
+
+namespace {
+
+const QSize kClientSize{442, 363};
+const QString kCaption = QStringLiteral("Zintrel");
+const QString kSettingsHint = QStringLiteral("Settings");
+const QString kSaveHint = QStringLiteral("Save");
+const QString kHelpHint = QStringLiteral("Help");
+const QString kAboutHint = QStringLiteral("About");
+const QString kVisitHint = QStringLiteral("Visit %1");
+const QString kIncludeCaption = QStringLiteral("Include subfolders");
+const QString kOpenAfterCaption = QStringLiteral("Open TXT / PDF after creation");
+const QString kCurrentPathCaption = QStringLiteral("Current path:");
+
+const QSize kButtonIconSize{40, 40};
+const QSize kVolumeIconSize{16, 16};
+constexpr int kTreeFontPoints = 10;
+constexpr int kTreeRowHeight = 16;
+constexpr int kFileRowHeight = 13;
+constexpr int kFileLabelWidth = 240;
+constexpr int kPathLabelWidth = 522;
+
+QString volumeIcon(VolumeKind kind)
+{
+    switch (kind) {
+    case VolumeKind::Removable:
+        return QStringLiteral(":/icons/volume-removable.svg");
+    case VolumeKind::Network:
+        return QStringLiteral(":/icons/volume-network.svg");
+    case VolumeKind::Optical:
+        return QStringLiteral(":/icons/volume-optical.svg");
+    case VolumeKind::Ram:
+        return QStringLiteral(":/icons/volume-ram.svg");
+    case VolumeKind::Fixed:
+        break;
+    }
+    return QStringLiteral(":/icons/volume-fixed.svg");
+}
+
+QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, const QString& icon,
+                               const QString& hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(rect);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setIcon(QIcon(icon));
+    button->setIconSize(kButtonIconSize);
+    button->setToolTip(hint);
+    return button;
+}
+
+// Whether a folder can be read; otherwise the text for the error box.
+QString folderReadError(const QString& path)
+{
+    DIR* folder = ::opendir(QFile::encodeName(path).constData());
+    if (!folder)
+        return QString::fromStdString(errorText(errno));
+    ::closedir(folder);
+    return {};
+}
+
+} // namespace
+
+TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell)
+    : m_dialogs(dialogs)
+    , m_shell(shell)
+{
+    loadResources();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kCaption);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/zintrel.svg")));
+    makeFixedDialogFrame(*this, kClientSize);
+
+    buildButtonRow();
+    buildFolderPickers();
+
+    m_targetDialog = std::make_unique<SaveTargetDialog>(m_dialogs, this);
+    m_save = std::make_unique<SaveController>(*this, m_dialogs, m_shell, *m_targetDialog,
+                                              [this](const QString& path) { setFileLabel(path); });
+
+    connect(cmdSettings, &QToolButton::clicked, this, &TForm1::cmdSettingsClick);
+    connect(cmdSave, &QToolButton::clicked, this, &TForm1::cmdSaveClick);
+    connect(cmdHelp, &QToolButton::clicked, this, &TForm1::cmdHelpClick);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+
+    widenCutCaptions(*this);
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildButtonRow()
+{
+    cmdSettings = makePictureButton(this, "cmdSettings", {2, 1, 89, 55}, QStringLiteral(":/icons/settings.svg"),
+                                    kSettingsHint);
+    cmdSave = makePictureButton(this, "cmdSave", {90, 1, 88, 55}, QStringLiteral(":/icons/save.svg"), kSaveHint);
+    cmdHelp = makePictureButton(this, "cmdHelp", {178, 1, 88, 55}, QStringLiteral(":/icons/help.svg"), kHelpHint);
+    SpeedButton1 = makePictureButton(this, "SpeedButton1", {266, 1, 88, 55}, QStringLiteral(":/icons/about.svg"),
+                                     kAboutHint);
+    SpeedButton2 = makePictureButton(this, "SpeedButton2", {354, 1, 88, 55}, QStringLiteral(":/icons/web.svg"),
+                                     kVisitHint.arg(QString::fromLatin1(kMakerWebSite)));
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(-1, 56, 443, 3);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+}
+
+void TForm1::buildFolderPickers()
+{
+    DCB1 = new QComboBox(this);
+    DCB1->setObjectName(QStringLiteral("DCB1"));
+    DCB1->setGeometry(8, 70, 225, 19);
+    DCB1->setIconSize(kVolumeIconSize);
+
+    m_folderTree = new FolderTreeModel(this);
+
+    DO1 = new QTreeView(this);
+    DO1->setObjectName(QStringLiteral("DO1"));
+    DO1->setGeometry(8, 95, 226, 232);
+    DO1->setFont(QFont(QString::fromLatin1(kWindowFontFace), kTreeFontPoints));
+    DO1->setModel(m_folderTree);
+    DO1->setItemDelegate(new FixedRowDelegate(kTreeRowHeight, DO1));
+    DO1->setUniformRowHeights(true);
+    DO1->setHeaderHidden(true);
+    DO1->setIconSize(kVolumeIconSize);
+    DO1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DO1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DO1->setIndentation(16);
+    DO1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    DO1->header()->setStretchLastSection(false);
+
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(240, 64, 193, 73);
+    chkInclude = new QCheckBox(kIncludeCaption, GroupBox1);
+    chkInclude->setObjectName(QStringLiteral("chkInclude"));
+    chkInclude->setGeometry(8, 16, 121, 17);
+    chkInclude->setChecked(true);
+    chkOpenAfter = new QCheckBox(kOpenAfterCaption, GroupBox1);
+    chkOpenAfter->setObjectName(QStringLiteral("chkOpenAfter"));
+    chkOpenAfter->setGeometry(8, 40, 169, 17);
+    chkOpenAfter->setChecked(true);
+
+    lblFile = new QLabel(this);
+    lblFile->setObjectName(QStringLiteral("lblFile"));
+    lblFile->setTextFormat(Qt::PlainText);
+    placeAutoSizeLabel(*lblFile, 240, 175, kFileLabelWidth);
+
+    // Files only: neither folders nor hidden files nor devices, pipes and sockets.
+    m_fileModel = new FileListModel(this);
+    FLB1 = new QListView(this);
+    FLB1->setObjectName(QStringLiteral("FLB1"));
+    FLB1->setGeometry(240, 197, 193, 129);
+    FLB1->setModel(m_fileModel);
+    FLB1->setItemDelegate(new FixedRowDelegate(kFileRowHeight, FLB1));
+    FLB1->setUniformItemSizes(true);
+    FLB1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    lblCurPath = new QLabel(kCurrentPathCaption, this);
+    lblCurPath->setObjectName(QStringLiteral("lblCurPath"));
+    placeAutoSizeLabel(*lblCurPath, 7, 329);
+    lblPath = new QLabel(this);
+    lblPath->setObjectName(QStringLiteral("lblPath"));
+    lblPath->setTextFormat(Qt::PlainText);
+
+    fillVolumeList();
+    connect(m_folderTree, &FolderTreeModel::folderLoaded, this, &TForm1::keepSelectionInSight);
+    connect(m_folderTree, &QAbstractItemModel::rowsInserted, this, &TForm1::keepSelectionInSight);
+    DO1->installEventFilter(this);
+    DO1->viewport()->installEventFilter(this);
+    DO1->verticalScrollBar()->installEventFilter(this);
+    connect(DO1->selectionModel(), &QItemSelectionModel::currentChanged, this, &TForm1::DO1Change);
+    connect(DO1, &QTreeView::expanded, this, [this](const QModelIndex& index) { m_folderTree->setExpanded(index, true); });
+    connect(DO1, &QTreeView::collapsed, this,
+            [this](const QModelIndex& index) { m_folderTree->setExpanded(index, false); });
+
+    // The listing starts at the folder the program was started in.
+    QString start = QDir::currentPath();
+    showVolume(volumeOf(start).rootPath, start);
+    connect(DCB1, &QComboBox::currentIndexChanged, this, &TForm1::DCB1Change);
+}
+
+void TForm1::fillVolumeList()
+{
+    QString startRoot = volumeOf(QDir::currentPath()).rootPath;
+    const QList<Volume> volumes = mountedVolumes();
+    for (const Volume& volume : volumes) {
+        DCB1->addItem(QIcon(volumeIcon(volume.kind)), volume.text, volume.rootPath);
+        if (volume.rootPath == startRoot)
+            DCB1->setCurrentIndex(DCB1->count() - 1);
+    }
+}
+
+void TForm1::FormCreate()
+{
+    centreOnScreen(*this);
+    DO1Change();
+    setFileLabel(QString());
+    applyWindowBackground(*this);
+}
+
+void TForm1::attachDialogs(TfrmOptions& options, TfrmAbout& about)
+{
+    m_options = &options;
+    m_about = &about;
+}
+
+ListingOptions TForm1::listingOptions() const
+{
+    ListingOptions options = m_options ? m_options->options() : ListingOptions{};
+    options.includeSubfolders = chkInclude->isChecked();
+    options.openAfterCreation = chkOpenAfter->isChecked();
+    return options;
+}
+
+QString TForm1::selectedFolder() const
+{
+    return m_folderTree->filePath(DO1->currentIndex());
+}
+
+void TForm1::showVolume(const QString& root, const QString& folder)
+{
+    m_folderTree->setVolumeRoot(root);
+    QModelIndex selected = m_folderTree->indexOf(folder);
+    if (!selected.isValid())
+        selected = m_folderTree->indexOf(root);
+    DO1->setCurrentIndex(selected);
+    DO1->expand(selected);
+    revealSelectedFolder();
+    m_scrollPending = true;
+}
+
+void TForm1::revealSelectedFolder()
+{
+    QModelIndex selected = DO1->currentIndex();
+    for (QModelIndex above = selected.parent(); above.isValid(); above = above.parent())
+        DO1->expand(above);
+    DO1->scrollTo(selected, QAbstractItemView::PositionAtCenter);
+}
+
+void TForm1::keepSelectionInSight()
+{
+    // The folders above the selection arrive and get sorted one by one after a volume is
+    // shown, each moving the selected row; the tree follows it until the user takes over.
+    if (m_scrollPending)
+        QTimer::singleShot(0, this, [this] {
+            if (m_scrollPending)
+                revealSelectedFolder();
+        });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+        m_scrollPending = false;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::DCB1Change(int index)
+{
+    QString root = DCB1->itemData(index).toString();
+    if (root.isEmpty() || root == m_folderTree->volumeRoot())
+        return;
+    QString error = folderReadError(root);
+    if (!error.isEmpty()) {
+        // The tree, the path and the file list keep the folder they showed.
+        m_dialogs.showError(this, error);
+        return;
+    }
+    showVolume(root, root);
+}
+
+void TForm1::DO1Change()
+{
+    QString folder = selectedFolder();
+    lblPath->setText(QDir::toNativeSeparators(folder));
+    placeAutoSizeLabel(*lblPath, 7, 345, kPathLabelWidth);
+    m_fileModel->setFolder(folder);
+}
+
+void TForm1::setFileLabel(const QString& path)
+{
+    lblFile->setText(path);
+    placeAutoSizeLabel(*lblFile, 240, 175, kFileLabelWidth);
+}
+
+void TForm1::showDialog(QWidget& dialog)
+{
+    // Disabled, the window takes no input, so no save starts and no setting changes under it.
+    setEnabled(false);
+    dialog.winId();
+    if (QWindow* handle = dialog.windowHandle())
+        handle->setTransientParent(windowHandle());
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
+void TForm1::cmdSettingsClick()
+{
+    if (m_options)
+        showDialog(*m_options);
+}
+
+void TForm1::SpeedButton1Click()
+{
+    if (m_about)
+        showDialog(*m_about);
+}
+
+void TForm1::cmdSaveClick()
+{
+    m_save->save(listingOptions(), QFile::encodeName(selectedFolder()).toStdString());
+}
+
+void TForm1::cmdHelpClick()
+{
+    m_shell.open(helpFilePath());
+}
+
+void TForm1::SpeedButton2Click()
+{
+    m_shell.open(QString::fromLatin1(kMakerWebSite));
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // A window that a dialog has disabled is not closed from outside either.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    // The dialogs are hidden then, so closing this window ends the program.
+    if (m_options)
+        m_options->hide();
+    if (m_about)
+        m_about->hide();
+    event->accept();
+}
+
+} // namespace zintrel

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "listing/ListingOptions.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListView;
+class QToolButton;
+class QTreeView;
+
+namespace zintrel {
+
+class FileListModel;
+class FolderTreeModel;
+class SaveController;
+class SaveTargetDialog;
+class ShellOpen;
+class TfrmAbout;
+class TfrmOptions;
+class UserDialogs;
+
+// The main window: the volume list, the folder tree and the file list that follow one
+// another, the two options of its own, the path of the folder a save lists and of the file
+// last saved, and the button row (Settings, Save, Help, About, web site).
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    TForm1(UserDialogs& dialogs, ShellOpen& shell);
+    ~TForm1() override;
+
+    // The two dialogs, created after this window.
+    void attachDialogs(TfrmOptions& options, TfrmAbout& about);
+
+    // Every option as the windows hold it now.
+    ListingOptions listingOptions() const;
+    // The folder a save lists: the folder tree's selection, a full path.
+    QString selectedFolder() const;
+    SaveController& saveController() { return *m_save; }
+
+public slots:
+    void DCB1Change(int index);
+    void DO1Change();
+    void cmdSettingsClick();
+    void cmdSaveClick();
+    void cmdHelpClick();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildButtonRow();
+    void buildFolderPickers();
+    void fillVolumeList();
+    void showVolume(const QString& root, const QString& folder);
+    void keepSelectionInSight();
+    void revealSelectedFolder();
+    void showDialog(QWidget& dialog);
+    void setFileLabel(const QString& path);
+
+    UserDialogs& m_dialogs;
+    ShellOpen& m_shell;
+    TfrmOptions* m_options = nullptr;
+    TfrmAbout* m_about = nullptr;
+
+    QToolButton* cmdSettings;
+    QToolButton* cmdSave;
+    QToolButton* cmdHelp;
+    QToolButton* SpeedButton1;
+    QToolButton* SpeedButton2;
+    QFrame* Panel1;
+    QComboBox* DCB1;
+    QTreeView* DO1;
+    QGroupBox* GroupBox1;
+    QCheckBox* chkInclude;
+    QCheckBox* chkOpenAfter;
+    QLabel* lblFile;
+    QListView* FLB1;
+    QLabel* lblCurPath;
+    QLabel* lblPath;
+
+    bool m_scrollPending = false;
+    FolderTreeModel* m_folderTree;
+    FileListModel* m_fileModel;
+    std::unique_ptr<SaveTargetDialog> m_targetDialog;
+    std::unique_ptr<SaveController> m_save;
+};
+
+} // namespace zintrel

@@ -1,0 +1,10 @@
+#pragma once
+
+// The web addresses the program opens, all in one place until the product has its own site.
+namespace zintrel {
+
+inline constexpr const char* kMakerWebSite = "https://www.example.org/";
+inline constexpr const char* kProductHomePage = "https://www.example.org/zintrel/";
+inline constexpr const char* kProductSupportPage = "https://www.example.org/zintrel/support/";
+
+} // namespace zintrel

@@ -1,0 +1,109 @@
+#include "WindowLook.h"
+
+#include <QGuiApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+
+namespace zintrel {
+
+namespace {
+
+// Halves go to the even neighbour whatever rounding mode the process runs in.
+int roundHalfEven(double value)
+{
+    double floor = std::floor(value);
+    double fraction = value - floor;
+    if (fraction > 0.5)
+        return static_cast<int>(floor) + 1;
+    if (fraction < 0.5)
+        return static_cast<int>(floor);
+    auto whole = static_cast<long long>(floor);
+    return static_cast<int>(whole % 2 == 0 ? whole : whole + 1);
+}
+
+} // namespace
+
+QPoint centredPosition(QSize screenSize, QSize outerSize)
+{
+    int left = roundHalfEven((screenSize.width() - outerSize.width()) / 2.0);
+    int top = roundHalfEven((screenSize.height() - outerSize.height()) / 2.0);
+    return {left, top};
+}
+
+void centreOnScreen(QWidget& window)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The frame is known only once the window system has one; before that, the client size
+    // stands in for the outer size and the window manager adds its decoration around it.
+    QSize outer = window.frameGeometry().size();
+    if (outer.isEmpty())
+        outer = window.size();
+    QPoint corner = centredPosition(screen->geometry().size(), outer);
+    QPoint origin = screen->geometry().topLeft();
+    window.move(origin.x() + corner.x(), window.y());
+    window.move(window.x(), origin.y() + corner.y());
+}
+
+void applyWindowBackground(QWidget& window)
+{
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, kWindowBackground);
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+    // Group boxes draw their frame through the middle of the caption line, the caption on the
+    // window's background over it, as the layouts expect; captionless boxes keep that offset.
+    window.setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid rgb(150, 168, 196); border-radius: 3px;"
+                                        " margin-top: 6px; }"
+                                        "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 1px;"
+                                        " background-color: %1; }")
+                             .arg(kWindowBackground.name()));
+}
+
+void makeFixedDialogFrame(QWidget& window, QSize clientSize)
+{
+    Qt::WindowFlags flags = (window.windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint
+                            | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    window.setWindowFlags(flags);
+    window.setFixedSize(clientSize);
+}
+
+void placeAutoSizeLabel(QLabel& label, int x, int y, int minimumWidth)
+{
+    QSize hint = label.sizeHint();
+    int height = label.fontMetrics().height();
+    label.setGeometry(x, y, std::max(minimumWidth, label.text().isEmpty() ? 0 : hint.width()), height);
+}
+
+} // namespace zintrel
+
+namespace zintrel {
+
+void widenCutCaptions(QWidget& window)
+{
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+        if (!radio && !qobject_cast<QCheckBox*>(button))
+            continue;
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        QRect label = button->style()->subElementRect(radio ? QStyle::SE_RadioButtonContents
+                                                            : QStyle::SE_CheckBoxContents,
+                                                      &option, button);
+        int missing = button->fontMetrics().horizontalAdvance(button->text()) - label.width();
+        if (missing > 0)
+            button->resize(button->width() + missing, button->height());
+    }
+}
+
+} // namespace zintrel
