@@ -2,6 +2,7 @@
 
 #include "FileListModel.h"
 #include "FixedRowDelegate.h"
+#include "FolderTreeView.h"
 #include "FolderTreeModel.h"
 #include "HelpFile.h"
 #include "Resources.h"
@@ -155,7 +156,7 @@ void TForm1::buildFolderPickers()
 
     m_folderTree = new FolderTreeModel(this);
 
-    DO1 = new QTreeView(this);
+    DO1 = new FolderTreeView(this);
     DO1->setObjectName(QStringLiteral("DO1"));
     DO1->setGeometry(8, 95, 226, 232);
     DO1->setFont(QFont(QString::fromLatin1(kWindowFontFace), kTreeFontPoints));
