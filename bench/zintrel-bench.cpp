@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #ifdef ZINTREL_WITH_PDF
 #include "pdf/PdfSupport.h"
@@ -141,8 +142,12 @@ int main(int argc, char** argv)
     environment.clock = [now] { return now; };
 
 #ifdef ZINTREL_WITH_PDF
-    PdfSupport pdfSupport(argc, argv);
-    environment.pdfRenderer = pdfSupport.renderer();
+    // Qt comes up only for a PDF, so text listings are timed without it.
+    std::optional<PdfSupport> pdfSupport;
+    if (type == OutputType::Pdf) {
+        pdfSupport.emplace(argc, argv);
+        environment.pdfRenderer = pdfSupport->renderer();
+    }
 #endif
 
     BenchUi ui(positional[1], type);

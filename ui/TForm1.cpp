@@ -11,7 +11,7 @@
 #include "TfrmAbout.h"
 #include "TfrmOptions.h"
 #include "UserDialogs.h"
-#include "WebAddresses.h"
+#include "platform/WebAddresses.h"
 #include "WindowLook.h"
 #include "platform/IoError.h"
 #include "platform/ShellOpen.h"

@@ -3,7 +3,7 @@
 #include "HelpFile.h"
 #include "Resources.h"
 #include "LinkLabel.h"
-#include "WebAddresses.h"
+#include "platform/WebAddresses.h"
 #include "WindowLook.h"
 #include "platform/ShellOpen.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The web addresses the program opens, all in one place until the product has its own site.
+// The maker's and the product's web addresses, for the windows and the PDF information,
+// all in one place until the product has its own site.
 namespace zintrel {
 
 inline constexpr const char* kMakerWebSite = "https://www.example.org/";

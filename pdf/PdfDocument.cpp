@@ -1,0 +1,408 @@
+#include "PdfDocument.h"
+
+#include "PdfFinisher.h"
+#include "platform/IoError.h"
+#include "platform/TempFiles.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QIODevice>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRandomGenerator>
+#include <QString>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace zintrel {
+
+namespace {
+
+constexpr double kA4Width = 595;
+constexpr double kA4Height = 842;
+// The largest page a PDF viewer must accept (200 inches).
+constexpr double kMaxPageSide = 14400;
+constexpr int kDrawingResolution = 72; // one device unit is one point
+constexpr int kEmbedFontFlag = 1;
+constexpr int kAes256Level = 1;
+constexpr int kRandomPasswordBytes = 32;
+
+// Bits of the /P entry, counted from 1 as the PDF reference numbers them.
+constexpr std::uint32_t permissionBit(int bit) { return std::uint32_t{1} << (bit - 1); }
+constexpr std::uint32_t kPermitPrint = permissionBit(3);
+constexpr std::uint32_t kPermitModify = permissionBit(4);
+constexpr std::uint32_t kPermitExtract = permissionBit(5);
+constexpr std::uint32_t kPermitAnnotate = permissionBit(6);
+constexpr std::uint32_t kPermitFillForms = permissionBit(9);
+constexpr std::uint32_t kPermitAccessibility = permissionBit(10);
+constexpr std::uint32_t kPermitAssemble = permissionBit(11);
+constexpr std::uint32_t kPermitPrintHighQuality = permissionBit(12);
+// Bits 7, 8 and 13 to 32 must be set, 1 and 2 clear.
+constexpr std::uint32_t kPermissionBase = 0xFFFFF0C0u;
+
+const char* const kInformationKeys[] = {nullptr, "/Author", "/Title", "/Subject", "/Keywords", "/Creator", "/Producer"};
+
+[[noreturn]] void fail(const std::string& text) { throw std::runtime_error(text); }
+
+// Writes the drawing to a file descriptor through a buffer of its own, so a write error
+// keeps its errno for the error box.
+class DescriptorDevice : public QIODevice {
+public:
+    DescriptorDevice(int fd, std::string path)
+        : m_fd(fd)
+        , m_path(std::move(path))
+    {
+        m_buffer.reserve(kBufferSize);
+    }
+    ~DescriptorDevice() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool isSequential() const override { return true; }
+
+    // Flushes and closes; throws IoError on the first failure met so far.
+    void finish()
+    {
+        flushBuffer();
+        int fd = m_fd;
+        m_fd = -1;
+        if (m_error == 0 && ::close(fd) != 0)
+            m_error = errno;
+        QIODevice::close();
+        if (m_error != 0)
+            throw IoError(m_error, m_path);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override
+    {
+        if (m_error != 0)
+            return -1;
+        if (m_buffer.size() + static_cast<std::size_t>(length) > kBufferSize)
+            flushBuffer();
+        if (static_cast<std::size_t>(length) >= kBufferSize)
+            writeAll(data, static_cast<std::size_t>(length));
+        else
+            m_buffer.insert(m_buffer.end(), data, data + length);
+        return m_error == 0 ? length : -1;
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 1 << 16;
+
+    void flushBuffer()
+    {
+        writeAll(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+    void writeAll(const char* data, std::size_t length)
+    {
+        while (length > 0 && m_error == 0) {
+            ssize_t written = ::write(m_fd, data, length);
+            if (written < 0) {
+                if (errno != EINTR)
+                    m_error = errno;
+                continue;
+            }
+            data += written;
+            length -= static_cast<std::size_t>(written);
+        }
+    }
+
+    int m_fd;
+    std::string m_path;
+    std::vector<char> m_buffer;
+    int m_error = 0;
+};
+
+QPageLayout pageLayout(double width, double height)
+{
+    // An exact match keeps a landscape size as given instead of snapping it to a named
+    // portrait paper.
+    QPageSize size(QSizeF(width, height), QPageSize::Point, QString(), QPageSize::ExactMatch);
+    return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+// The installed family that draws name: itself, or its first installed substitute.
+std::optional<QString> scalableFamily(const QString& name)
+{
+    QStringList candidates{name};
+    candidates += QFont::substitutes(name);
+    for (const QString& family : candidates) {
+        if (QFontDatabase::hasFamily(family) && QFontDatabase::isScalable(family))
+            return family;
+    }
+    return std::nullopt;
+}
+
+std::string randomPassword()
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::array<quint32, kRandomPasswordBytes / 4> words{};
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    std::string text;
+    for (quint32 word : words) {
+        for (int shift = 0; shift < 32; shift += 4)
+            text += kHex[(word >> shift) & 0xF];
+    }
+    return text;
+}
+
+bool isFlag(int value) { return value == 0 || value == 1; }
+
+// QPdfWriter compresses every finished page through buffers of some tens of megabytes that
+// it allocates and frees again at once. glibc would map and unmap each of them, and the
+// kernel hands out zeroed pages anew every time: a third of the time of a long listing.
+// Keeping such buffers in the heap lets the next page reuse the same memory; only the
+// pages actually touched count, so the memory in use hardly changes.
+void keepLargeBuffersInHeap()
+{
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        constexpr int kLargestHeapBuffer = 32 << 20; // glibc's upper bound for this setting
+        mallopt(M_MMAP_THRESHOLD, kLargestHeapBuffer);
+        mallopt(M_TRIM_THRESHOLD, 2 * kLargestHeapBuffer);
+    });
+#endif
+}
+
+} // namespace
+
+struct PdfDocument::Impl {
+    Impl()
+        : drawingFile(temporaryFolder(), "zintrel-pdf-", ".pdf")
+        , device(drawingFile.takeFd(), drawingFile.path())
+        , writer(&device)
+    {
+        device.open(QIODevice::WriteOnly);
+        writer.setResolution(kDrawingResolution);
+        writer.setPageLayout(pageLayout(pageSize.width(), pageSize.height()));
+        // No shaping: Latin text keeps one glyph per letter ("fi" stays two letters), so the
+        // drawn text can be searched and copied as it was written.
+        font.setFamilies({QStringLiteral("sans-serif")});
+        font.setStyleHint(QFont::SansSerif);
+        font.setStyleStrategy(QFont::PreferNoShaping);
+    }
+
+    void ensureStarted()
+    {
+        if (saved)
+            fail("The PDF document has already been saved.");
+        if (painter.isActive())
+            return;
+        if (!painter.begin(&writer))
+            fail("The PDF document could not be started.");
+        applyState();
+    }
+
+    void applyState()
+    {
+        painter.setFont(font);
+        painter.setPen(color);
+    }
+
+    TempFile drawingFile;
+    DescriptorDevice device;
+    QPdfWriter writer;
+    QPainter painter;
+    QFont font;
+    QColor color = Qt::black;
+    QSizeF pageSize{kA4Width, kA4Height};
+    QSizeF nextPageSize{kA4Width, kA4Height};
+    bool pageDrawn = false;
+    bool saved = false;
+    std::vector<bool> drawnCharacters = std::vector<bool>(0x110000);
+    std::map<int, std::string> information;
+    bool encrypt = false;
+    std::string ownerPassword;
+    std::string userPassword;
+    std::uint32_t permissions = 0;
+};
+
+PdfDocument::PdfDocument()
+{
+    if (!QGuiApplication::instance())
+        fail("PDF output needs the application's graphics support, which is not running.");
+    keepLargeBuffersInHeap();
+    m_impl = std::make_unique<Impl>();
+}
+
+PdfDocument::~PdfDocument()
+{
+    if (m_impl->painter.isActive())
+        m_impl->painter.end();
+}
+
+double PdfDocument::pagewidth() const { return m_impl->pageSize.width(); }
+
+double PdfDocument::pageheight() const { return m_impl->pageSize.height(); }
+
+void PdfDocument::setpagedimensions(double width, double height)
+{
+    if (!(width > 0 && width <= kMaxPageSide && height > 0 && height <= kMaxPageSide))
+        fail("The page size is not valid for a PDF document.");
+    Impl& d = *m_impl;
+    d.nextPageSize = QSizeF(width, height);
+    if (!d.writer.setPageLayout(pageLayout(width, height)))
+        fail("The page size is not valid for a PDF document.");
+    if (!d.pageDrawn)
+        d.pageSize = d.nextPageSize;
+}
+
+int PdfDocument::AddTrueTypeFont(const std::string& name, int flag)
+{
+    if (flag != kEmbedFontFlag)
+        fail("Fonts can only be embedded in the PDF document.");
+    std::optional<QString> family = scalableFamily(QString::fromStdString(name));
+    if (!family)
+        return 0;
+    m_impl->font.setFamilies({*family});
+    if (m_impl->painter.isActive())
+        m_impl->painter.setFont(m_impl->font);
+    return 1;
+}
+
+void PdfDocument::settextsize(int points)
+{
+    if (points < 1)
+        fail("The text size must be at least 1 point.");
+    m_impl->font.setPointSize(points);
+    if (m_impl->painter.isActive())
+        m_impl->painter.setFont(m_impl->font);
+}
+
+void PdfDocument::settextcolor(double red, double green, double blue)
+{
+    for (double part : {red, green, blue}) {
+        if (!(part >= 0 && part <= 1))
+            fail("A colour part must lie between 0 and 1.");
+    }
+    m_impl->color = QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue));
+    if (m_impl->painter.isActive())
+        m_impl->painter.setPen(m_impl->color);
+}
+
+void PdfDocument::DrawText(int x, int y, const std::string& text)
+{
+    Impl& d = *m_impl;
+    d.ensureStarted();
+    d.pageDrawn = true;
+    // QString::fromUtf8 turns every byte that is not UTF-8 into U+FFFD.
+    QString line = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        char16_t unit = line[i].unicode();
+        char32_t c = unit;
+        if (QChar::isHighSurrogate(unit) && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(unit, line[i + 1].unicode());
+            ++i;
+        }
+        d.drawnCharacters[c] = true;
+    }
+    d.painter.drawText(QPointF(x, d.pageSize.height() - y), line);
+}
+
+void PdfDocument::newpage()
+{
+    Impl& d = *m_impl;
+    d.ensureStarted();
+    if (!d.writer.newPage())
+        fail("A new page could not be added to the PDF document.");
+    d.pageSize = d.nextPageSize;
+    d.pageDrawn = true; // the page exists now; a size change waits for the next one
+    d.applyState();
+}
+
+void PdfDocument::SetInformation(int key, const std::string& value)
+{
+    if (key < 1 || key >= static_cast<int>(std::size(kInformationKeys)))
+        fail("Unknown document information entry " + std::to_string(key) + ".");
+    m_impl->information[key] = value;
+}
+
+int PdfDocument::Permissions(int print, int copy, int change, int annotate, int fillForms, int assemble,
+                             int accessibility, int printHighQuality)
+{
+    for (int flag : {print, copy, change, annotate, fillForms, assemble, accessibility, printHighQuality}) {
+        if (!isFlag(flag))
+            fail("A permission flag must be 0 or 1.");
+    }
+    std::uint32_t value = kPermissionBase | kPermitAccessibility;
+    if (print)
+        value |= kPermitPrint;
+    if (print && printHighQuality)
+        value |= kPermitPrintHighQuality;
+    if (copy)
+        value |= kPermitExtract;
+    if (change)
+        value |= kPermitModify;
+    if (annotate)
+        value |= kPermitAnnotate;
+    if (fillForms)
+        value |= kPermitFillForms;
+    if (assemble)
+        value |= kPermitAssemble;
+    return static_cast<int>(value);
+}
+
+void PdfDocument::Encrypt(const std::string& ownerPassword, const std::string& userPassword, int level,
+                          int permissions)
+{
+    if (level != kAes256Level)
+        fail("Unknown PDF encryption level " + std::to_string(level) + ".");
+    Impl& d = *m_impl;
+    d.encrypt = true;
+    d.userPassword = userPassword;
+    d.ownerPassword = ownerPassword.empty() ? randomPassword() : ownerPassword;
+    d.permissions = static_cast<std::uint32_t>(permissions);
+}
+
+void PdfDocument::SaveToFile(const std::string& path)
+{
+    Impl& d = *m_impl;
+    // A document nobody drew on still gets its one page.
+    d.ensureStarted();
+    if (!d.painter.end())
+        fail("The PDF document could not be finished.");
+    d.saved = true;
+    d.device.finish();
+
+    PdfFinish finish;
+    for (const auto& [key, value] : d.information)
+        finish.information[kInformationKeys[key]] = value;
+    finish.encrypt = d.encrypt;
+    finish.userPassword = d.userPassword;
+    finish.ownerPassword = d.ownerPassword;
+    finish.permissions = d.permissions;
+    const std::vector<bool>& drawn = d.drawnCharacters;
+    finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
+    try {
+        finishPdf(d.drawingFile.path(), path, finish);
+    } catch (const IoError&) {
+        throw;
+    } catch (const std::exception& error) {
+        fail(std::string("The PDF document could not be written: ") + error.what());
+    }
+}
+
+} // namespace zintrel

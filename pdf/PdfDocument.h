@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace zintrel {
+
+// One PDF document being built: pages are drawn in points from the bottom-left corner and
+// streamed to a temporary file as they are finished; SaveToFile then adds the document
+// information and the security and writes the result. Needs a QGuiApplication. Every
+// failure throws an exception whose what() is the text for the error box.
+class PdfDocument {
+public:
+    // Starts a document of one A4 portrait page (595 x 842) in the default sans-serif font.
+    PdfDocument();
+    ~PdfDocument();
+    PdfDocument(const PdfDocument&) = delete;
+    PdfDocument& operator=(const PdfDocument&) = delete;
+
+    // The size of the current page.
+    double pagewidth() const;
+    double pageheight() const;
+    // Sizes the current page while nothing is drawn on it; once it has been drawn on, the
+    // new size applies from the next page.
+    void setpagedimensions(double width, double height);
+
+    // flag 1: embed the font (the only kind this document makes). Non-zero when a scalable
+    // font of that family, or of one of its registered substitutes, is installed; it is then
+    // the current font. 0 otherwise, and the current font stays.
+    int AddTrueTypeFont(const std::string& name, int flag);
+    void settextsize(int points);
+    // Fractions from 0 to 1.
+    void settextcolor(double red, double green, double blue);
+    // Draws one line of UTF-8 text with its baseline starting at (x, y); bytes that are not
+    // UTF-8 appear as U+FFFD. Nothing is wrapped or clipped.
+    void DrawText(int x, int y, const std::string& text);
+    // Adds a page of the current dimensions and makes it current; the font stays, the text
+    // size is sent again by the caller.
+    void newpage();
+
+    // 1 Author, 2 Title, 3 Subject, 4 Keywords, 5 Creator, 6 Producer.
+    void SetInformation(int key, const std::string& value);
+    // Each flag 1 (granted) or 0: print, copy text and graphics, change the document, add
+    // or change annotations, fill in forms, assemble (insert, rotate, delete pages),
+    // a seventh kept for callers that pass it (extraction for accessibility stays granted
+    // whatever it says, so screen readers keep working), print at full quality. Returns
+    // the permission value for Encrypt.
+    int Permissions(int print, int copy, int change, int annotate, int fillForms, int assemble,
+                    int accessibility, int printHighQuality);
+    // level 1: AES-256 (revision 6). An empty owner password is replaced by a random one,
+    // so the permissions hold for everybody; an empty user password opens the document
+    // without asking.
+    void Encrypt(const std::string& ownerPassword, const std::string& userPassword, int level, int permissions);
+    // Finishes the document and writes it to path (created or truncated). Drawing after
+    // this throws.
+    void SaveToFile(const std::string& path);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace zintrel

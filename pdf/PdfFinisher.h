@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace zintrel {
+
+// What the finished document gets besides the drawing.
+struct PdfFinish {
+    std::map<std::string, std::string> information; // PDF key ("/Author") to UTF-8 text
+    bool encrypt = false;                           // AES-256, revision 6
+    std::string userPassword;
+    std::string ownerPassword;
+    std::uint32_t permissions = 0;               // the /P bits
+    std::function<bool(char32_t)> drawn;         // the characters drawn, for repairToUnicode
+};
+
+// Copies the PDF that QPdfWriter left at drawingPath to targetPath one object at a time,
+// adding the document information and the encryption and repairing the fonts' ToUnicode
+// maps. Memory stays that of the largest object and the cross-reference table, however many
+// pages there are (a whole-document rewrite holds every page's objects at once). Throws
+// IoError for file trouble, std::runtime_error for a drawing it cannot read.
+void finishPdf(const std::string& drawingPath, const std::string& targetPath, const PdfFinish& finish);
+
+} // namespace zintrel

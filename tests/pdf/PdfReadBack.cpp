@@ -1,0 +1,326 @@
+#include "PdfReadBack.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <stdexcept>
+
+namespace {
+
+using Matrix = std::array<double, 6>; // a b c d e f
+constexpr Matrix kIdentity{1, 0, 0, 1, 0, 0};
+
+// m1 applied first, then m2.
+Matrix multiply(const Matrix& m1, const Matrix& m2)
+{
+    return {m1[0] * m2[0] + m1[1] * m2[2],        m1[0] * m2[1] + m1[1] * m2[3],
+            m1[2] * m2[0] + m1[3] * m2[2],        m1[2] * m2[1] + m1[3] * m2[3],
+            m1[4] * m2[0] + m1[5] * m2[2] + m2[4], m1[4] * m2[1] + m1[5] * m2[3] + m2[5]};
+}
+
+unsigned hexValue(const std::string& hex) { return static_cast<unsigned>(std::stoul(hex, nullptr, 16)); }
+
+std::u32string utf16HexToText(const std::string& hex)
+{
+    std::u32string text;
+    for (std::size_t i = 0; i + 4 <= hex.size(); i += 4) {
+        char32_t unit = hexValue(hex.substr(i, 4));
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 8 <= hex.size()) {
+            char32_t low = hexValue(hex.substr(i + 4, 4));
+            text += 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            i += 4;
+        } else {
+            text += unit;
+        }
+    }
+    return text;
+}
+
+// The hex strings and brackets of a CMap section, in order.
+std::vector<std::string> cmapTokens(const std::string& section)
+{
+    std::vector<std::string> tokens;
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        if (section[i] == '<') {
+            std::size_t close = section.find('>', i);
+            tokens.push_back(section.substr(i + 1, close - i - 1));
+            i = close;
+        } else if (section[i] == '[' || section[i] == ']') {
+            tokens.push_back(std::string(1, section[i]));
+        }
+    }
+    return tokens;
+}
+
+using CodeMap = std::map<unsigned, std::u32string>;
+
+CodeMap parseToUnicode(const std::string& cmap)
+{
+    CodeMap map;
+    auto sections = [&cmap](const std::string& begin, const std::string& end) {
+        std::vector<std::string> found;
+        for (std::size_t at = cmap.find(begin); at != std::string::npos; at = cmap.find(begin, at + 1)) {
+            std::size_t stop = cmap.find(end, at);
+            found.push_back(cmap.substr(at + begin.size(), stop - at - begin.size()));
+        }
+        return found;
+    };
+    for (const std::string& section : sections("beginbfchar", "endbfchar")) {
+        std::vector<std::string> t = cmapTokens(section);
+        for (std::size_t i = 0; i + 1 < t.size(); i += 2)
+            map[hexValue(t[i])] = utf16HexToText(t[i + 1]);
+    }
+    for (const std::string& section : sections("beginbfrange", "endbfrange")) {
+        std::vector<std::string> t = cmapTokens(section);
+        for (std::size_t i = 0; i + 2 < t.size();) {
+            unsigned low = hexValue(t[i]);
+            unsigned high = hexValue(t[i + 1]);
+            if (t[i + 2] == "[") {
+                std::size_t j = i + 3;
+                for (unsigned code = low; t[j] != "]"; ++code, ++j)
+                    map[code] = utf16HexToText(t[j]);
+                i = j + 1;
+            } else {
+                std::u32string first = utf16HexToText(t[i + 2]);
+                for (unsigned code = low; code <= high; ++code) {
+                    std::u32string value = first;
+                    value.back() += code - low;
+                    map[code] = value;
+                }
+                i += 3;
+            }
+        }
+    }
+    return map;
+}
+
+struct Font {
+    std::string baseFont;
+    CodeMap toUnicode;
+    int bytesPerCode = 1;
+};
+
+// Follows the text and colour operators of one page and records every glyph shown.
+class PageReader : public QPDFObjectHandle::ParserCallbacks {
+public:
+    PageReader(int page, QPDFObjectHandle resources, std::vector<DrawnLine>& lines)
+        : m_page(page)
+        , m_resources(resources)
+        , m_lines(lines)
+    {
+    }
+
+    void handleObject(QPDFObjectHandle object) override
+    {
+        if (!object.isOperator()) {
+            m_operands.push_back(object);
+            return;
+        }
+        operate(object.getOperatorValue());
+        m_operands.clear();
+    }
+    void handleEOF() override {}
+
+private:
+    struct State {
+        Matrix ctm = kIdentity;
+        Rgb fill;
+    };
+
+    double number(std::size_t i) { return m_operands.at(i).getNumericValue(); }
+
+    void operate(const std::string& op)
+    {
+        if (op == "q") {
+            m_stack.push_back(m_state);
+        } else if (op == "Q") {
+            m_state = m_stack.back();
+            m_stack.pop_back();
+        } else if (op == "cm") {
+            Matrix m{number(0), number(1), number(2), number(3), number(4), number(5)};
+            m_state.ctm = multiply(m, m_state.ctm);
+        } else if (op == "rg" || ((op == "scn" || op == "sc") && m_operands.size() == 3)) {
+            m_state.fill = {number(0), number(1), number(2)};
+        } else if (op == "g") {
+            m_state.fill = {number(0), number(0), number(0)};
+        } else if (op == "BT") {
+            m_textMatrix = m_lineMatrix = kIdentity;
+        } else if (op == "Tf") {
+            m_font = &font(m_operands.at(0).getName());
+        } else if (op == "Tm") {
+            m_textMatrix = m_lineMatrix = {number(0), number(1), number(2), number(3), number(4), number(5)};
+        } else if (op == "Td") {
+            m_lineMatrix = multiply(Matrix{1, 0, 0, 1, number(0), number(1)}, m_lineMatrix);
+            m_textMatrix = m_lineMatrix;
+        } else if (op == "Tj") {
+            show(m_operands.at(0).getStringValue());
+        } else if (op == "TJ") {
+            for (QPDFObjectHandle item : m_operands.at(0).getArrayAsVector()) {
+                if (item.isString())
+                    show(item.getStringValue());
+            }
+        }
+    }
+
+    Font& font(const std::string& name)
+    {
+        auto found = m_fonts.find(name);
+        if (found != m_fonts.end())
+            return found->second;
+        QPDFObjectHandle dict = m_resources.getKey("/Font").getKey(name);
+        Font f;
+        f.baseFont = dict.getKey("/BaseFont").isName() ? dict.getKey("/BaseFont").getName() : "";
+        f.bytesPerCode = dict.getKey("/Subtype").isName() && dict.getKey("/Subtype").getName() == "/Type0" ? 2 : 1;
+        QPDFObjectHandle toUnicode = dict.getKey("/ToUnicode");
+        if (!toUnicode.isStream())
+            throw std::runtime_error("font " + name + " has no ToUnicode map");
+        std::shared_ptr<Buffer> data = toUnicode.getStreamData();
+        f.toUnicode = parseToUnicode(std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+        return m_fonts.emplace(name, std::move(f)).first->second;
+    }
+
+    void show(const std::string& bytes)
+    {
+        if (!m_font)
+            throw std::runtime_error("text shown without a font");
+        Matrix placed = multiply(m_textMatrix, m_state.ctm);
+        double x = placed[4];
+        double y = placed[5];
+        for (std::size_t i = 0; i + m_font->bytesPerCode <= bytes.size(); i += m_font->bytesPerCode) {
+            unsigned code = 0;
+            for (int b = 0; b < m_font->bytesPerCode; ++b)
+                code = code << 8 | static_cast<unsigned char>(bytes[i + b]);
+            auto mapped = m_font->toUnicode.find(code);
+            std::u32string text = mapped == m_font->toUnicode.end() ? std::u32string(1, U'\0') : mapped->second;
+            DrawnLine* line = nullptr;
+            for (auto it = m_lines.rbegin(); it != m_lines.rend() && it->page == m_page; ++it) {
+                if (std::abs(it->y - y) < 0.01) {
+                    line = &*it;
+                    break;
+                }
+            }
+            if (!line) {
+                m_lines.push_back(DrawnLine{m_page, x, y, {}, {}, {}});
+                line = &m_lines.back();
+            }
+            line->text += text;
+            for (std::size_t k = 0; k < text.size(); ++k)
+                line->colors.push_back(m_state.fill);
+            if (line->fonts.empty() || line->fonts.back() != m_font->baseFont)
+                line->fonts.push_back(m_font->baseFont);
+        }
+    }
+
+    int m_page;
+    QPDFObjectHandle m_resources;
+    std::vector<DrawnLine>& m_lines;
+    std::vector<QPDFObjectHandle> m_operands;
+    State m_state;
+    std::vector<State> m_stack;
+    Matrix m_textMatrix = kIdentity;
+    Matrix m_lineMatrix = kIdentity;
+    std::map<std::string, Font> m_fonts;
+    Font* m_font = nullptr;
+};
+
+std::optional<std::string> infoEntry(QPDFObjectHandle info, const char* key)
+{
+    if (!info.isDictionary() || !info.hasKey(key))
+        return std::nullopt;
+    return info.getKey(key).getUTF8Value();
+}
+
+} // namespace
+
+PdfContent readPdf(const std::string& path, const std::string& password)
+{
+    QPDF pdf;
+    pdf.processFile(path.c_str(), password.c_str());
+    PdfContent content;
+
+    int number = 0;
+    for (QPDFObjectHandle page : pdf.getAllPages()) {
+        ++number;
+        QPDFObjectHandle box = page.getKey("/MediaBox");
+        QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
+        content.pages.push_back(PageInfo{r.urx - r.llx, r.ury - r.lly});
+        PageReader reader(number, page.getKey("/Resources"), content.lines);
+        QPDFPageObjectHelper(page).parseContents(&reader);
+    }
+
+    QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+    content.author = infoEntry(info, "/Author");
+    content.title = infoEntry(info, "/Title");
+    content.creator = infoEntry(info, "/Creator");
+    content.producer = infoEntry(info, "/Producer");
+
+    Encryption& e = content.encryption;
+    int R = 0, P = 0, V = 0;
+    QPDF::encryption_method_e stream = QPDF::e_none, string = QPDF::e_none, file = QPDF::e_none;
+    e.encrypted = pdf.isEncrypted(R, P, V, stream, string, file);
+    e.revision = R;
+    e.version = V;
+    e.aes256 = stream == QPDF::e_aesv3 && string == QPDF::e_aesv3;
+    e.printHighRes = pdf.allowPrintHighRes();
+    e.printLowRes = pdf.allowPrintLowRes();
+    e.extractAll = pdf.allowExtractAll();
+    e.modifyOther = pdf.allowModifyOther();
+    e.modifyAnnotation = pdf.allowModifyAnnotation();
+    e.modifyForm = pdf.allowModifyForm();
+    e.modifyAssembly = pdf.allowModifyAssembly();
+    e.accessibility = pdf.allowAccessibility();
+    e.userPasswordMatched = pdf.userPasswordMatched();
+    e.ownerPasswordMatched = pdf.ownerPasswordMatched();
+
+    // qpdf quietly rebuilds a broken cross-reference table or stream length; a file that
+    // needed that is not a good file, though it reads.
+    std::vector<QPDFExc> warnings = pdf.getWarnings();
+    if (!warnings.empty())
+        throw std::runtime_error(path + " needed repairs: " + warnings.front().what());
+    return content;
+}
+
+bool passwordRefused(const std::string& path, const std::string& password)
+{
+    try {
+        QPDF pdf;
+        pdf.processFile(path.c_str(), password.c_str());
+        return false;
+    } catch (const QPDFExc& error) {
+        return error.getErrorCode() == qpdf_e_password;
+    }
+}
+
+std::string pdfToText(const std::string& path, const std::string& password)
+{
+    QProcess process;
+    QStringList arguments;
+    if (!password.empty())
+        arguments << "-upw" << QString::fromStdString(password);
+    arguments << "-enc" << "UTF-8" << QString::fromStdString(path) << "-";
+    process.start("pdftotext", arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        throw std::runtime_error("pdftotext failed: " + process.readAllStandardError().toStdString());
+    return process.readAllStandardOutput().toStdString();
+}
+
+std::u32string toU32(const std::string& utf8)
+{
+    QList<uint> points = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toUcs4();
+    return std::u32string(points.begin(), points.end());
+}
+
+std::string toUtf8(const std::u32string& text)
+{
+    return QString::fromUcs4(text.data(), qsizetype(text.size())).toUtf8().toStdString();
+}
