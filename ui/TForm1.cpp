@@ -75,20 +75,6 @@ QString volumeIcon(VolumeKind kind)
     return QStringLiteral(":/icons/volume-fixed.svg");
 }
 
-QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, const QString& icon,
-                               const QString& hint)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(rect);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setIcon(QIcon(icon));
-    button->setIconSize(kButtonIconSize);
-    button->setToolTip(hint);
-    return button;
-}
-
 // Whether a folder can be read; otherwise the text for the error box.
 QString folderReadError(const QString& path)
 {
@@ -132,13 +118,14 @@ TForm1::~TForm1() = default;
 
 void TForm1::buildButtonRow()
 {
-    cmdSettings = makePictureButton(this, "cmdSettings", {2, 1, 89, 55}, QStringLiteral(":/icons/settings.svg"),
+    const QSize size = kButtonIconSize;
+    cmdSettings = makePictureButton(this, "cmdSettings", {2, 1, 89, 55}, QStringLiteral(":/icons/settings.svg"), size,
                                     kSettingsHint);
-    cmdSave = makePictureButton(this, "cmdSave", {90, 1, 88, 55}, QStringLiteral(":/icons/save.svg"), kSaveHint);
-    cmdHelp = makePictureButton(this, "cmdHelp", {178, 1, 88, 55}, QStringLiteral(":/icons/help.svg"), kHelpHint);
-    SpeedButton1 = makePictureButton(this, "SpeedButton1", {266, 1, 88, 55}, QStringLiteral(":/icons/about.svg"),
+    cmdSave = makePictureButton(this, "cmdSave", {90, 1, 88, 55}, QStringLiteral(":/icons/save.svg"), size, kSaveHint);
+    cmdHelp = makePictureButton(this, "cmdHelp", {178, 1, 88, 55}, QStringLiteral(":/icons/help.svg"), size, kHelpHint);
+    SpeedButton1 = makePictureButton(this, "SpeedButton1", {266, 1, 88, 55}, QStringLiteral(":/icons/about.svg"), size,
                                      kAboutHint);
-    SpeedButton2 = makePictureButton(this, "SpeedButton2", {354, 1, 88, 55}, QStringLiteral(":/icons/web.svg"),
+    SpeedButton2 = makePictureButton(this, "SpeedButton2", {354, 1, 88, 55}, QStringLiteral(":/icons/web.svg"), size,
                                      kVisitHint.arg(QString::fromLatin1(kMakerWebSite)));
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

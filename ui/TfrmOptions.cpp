@@ -128,19 +128,6 @@ QPushButton* makeChooseButton(QWidget* parent, const char* name, QRect rect)
     return button;
 }
 
-QToolButton* makePresetButton(QWidget* parent, const char* name, QRect rect, const QString& icon, const QString& hint)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(rect);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setIcon(QIcon(icon));
-    button->setIconSize(kPresetIconSize);
-    button->setToolTip(hint);
-    return button;
-}
-
 QDateEdit* makeDatePicker(QWidget* parent, const char* name, QRect rect)
 {
     auto* picker = new QDateEdit(parent);
@@ -259,14 +246,15 @@ void TfrmOptions::buildFiltersGroup()
     QWidget* box = GroupBox2;
     lblFileMask = makeLabel(box, "lblFileMask", kMaskCaption, 15, 16);
     EditFileMask = makeEdit(box, "EditFileMask", {15, 32, 208, 21});
-    cmd_images = makePresetButton(box, "cmd_images", {15, 56, 52, 43}, QStringLiteral(":/icons/preset-images.svg"),
-                                  kImagesList);
-    cmd_sounds = makePresetButton(box, "cmd_sounds", {67, 56, 52, 43}, QStringLiteral(":/icons/preset-sounds.svg"),
-                                  kSoundsList);
-    cmd_movies = makePresetButton(box, "cmd_movies", {119, 56, 52, 43}, QStringLiteral(":/icons/preset-movies.svg"),
-                                  kMoviesList);
-    cmd_docs = makePresetButton(box, "cmd_docs", {171, 56, 52, 43}, QStringLiteral(":/icons/preset-docs.svg"),
-                                kDocsList);
+    const QSize size = kPresetIconSize;
+    cmd_images = makePictureButton(box, "cmd_images", {15, 56, 52, 43}, QStringLiteral(":/icons/preset-images.svg"),
+                                   size, kImagesList);
+    cmd_sounds = makePictureButton(box, "cmd_sounds", {67, 56, 52, 43}, QStringLiteral(":/icons/preset-sounds.svg"),
+                                   size, kSoundsList);
+    cmd_movies = makePictureButton(box, "cmd_movies", {119, 56, 52, 43}, QStringLiteral(":/icons/preset-movies.svg"),
+                                   size, kMoviesList);
+    cmd_docs = makePictureButton(box, "cmd_docs", {171, 56, 52, 43}, QStringLiteral(":/icons/preset-docs.svg"), size,
+                                 kDocsList);
 
     GroupBox5 = makeGroupBox(box, "GroupBox5", kExcludeTitle, {10, 106, 220, 96});
     CheckBox1 = makeCheckBox(GroupBox5, "CheckBox1", QStringLiteral("Read Only"), {8, 23, 97, 17}, false);

@@ -1,12 +1,14 @@
 #include "WindowLook.h"
 
-#include <QGuiApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QScreen>
+#include <QToolButton>
 #include <QWidget>
 
 #include <algorithm>
@@ -104,6 +106,20 @@ void widenCutCaptions(QWidget& window)
         if (missing > 0)
             button->resize(button->width() + missing, button->height());
     }
+}
+
+QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, const QString& icon, QSize iconSize,
+                               const QString& hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(rect);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setIcon(QIcon(icon));
+    button->setIconSize(iconSize);
+    button->setToolTip(hint);
+    return button;
 }
 
 } // namespace zintrel

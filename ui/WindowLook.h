@@ -4,8 +4,11 @@
 #include <QPoint>
 #include <QSize>
 
-class QWidget;
 class QLabel;
+class QRect;
+class QString;
+class QToolButton;
+class QWidget;
 
 namespace zintrel {
 
@@ -35,5 +38,9 @@ void widenCutCaptions(QWidget& window);
 // Puts a label whose size follows its text at (x, y): at least minimumWidth wide and as wide
 // as its text needs.
 void placeAutoSizeLabel(QLabel& label, int x, int y, int minimumWidth = 0);
+
+// A flat picture button with a hint and no caption, out of the tab order.
+QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, const QString& icon, QSize iconSize,
+                               const QString& hint);
 
 } // namespace zintrel
