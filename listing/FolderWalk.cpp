@@ -123,7 +123,8 @@ struct Frame {
     bool broken = false;        // its descriptor could not be taken back
     dev_t device = 0;
     ino_t inode = 0;
-    std::size_t prefixLength = 0; // length of its path with the final '/'
+    std::size_t prefixLength = 0;      // length of its path with the final '/'
+    std::size_t shownPrefixLength = 0; // the same as the Path column shows it
     int level = 1;
 };
 
@@ -153,6 +154,8 @@ public:
         m_path = folder;
         if (m_path.empty() || m_path.back() != '/')
             m_path += '/';
+        m_shownPath.clear();
+        appendOneLine(m_shownPath, m_path);
         if (!pushFrame(fd, level))
             return;
         while (!m_frames.empty())
@@ -173,6 +176,7 @@ private:
         frame.inode = st.st_ino;
         frame.level = level;
         frame.prefixLength = m_path.size();
+        frame.shownPrefixLength = m_shownPath.size();
         frame.buffered = static_cast<int>(m_frames.size()) >= m_openLevels;
         int dirFd = frame.buffered ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
         DIR* dir = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
@@ -244,8 +248,10 @@ private:
         }
         closeFrame(child);
         m_frames.pop_back();
-        if (!m_frames.empty())
+        if (!m_frames.empty()) {
             m_path.resize(m_frames.back().prefixLength);
+            m_shownPath.resize(m_frames.back().shownPrefixLength);
+        }
     }
 
     void step()
@@ -344,7 +350,7 @@ private:
             m_line += separator;
         }
         if (m_options.showPath) {
-            appendOneLine(m_line, m_path);
+            m_line += m_shownPath;
             appendOneLine(m_line, name);
             m_line += separator;
         }
@@ -376,10 +382,14 @@ private:
         int level = frame.level + 1;
         std::size_t parentIndex = m_frames.size() - 1;
         std::size_t pathLength = m_path.size();
+        std::size_t shownLength = m_shownPath.size();
         m_path += name;
         m_path += '/';
+        appendOneLine(m_shownPath, name);
+        m_shownPath += '/';
         if (!pushFrame(fd, level)) {
             m_path.resize(pathLength);
+            m_shownPath.resize(shownLength);
             return;
         }
         // Below the open levels a folder hands its descriptor back while a child is walked;
@@ -397,7 +407,8 @@ private:
     const WalkContext& m_context;
     const int m_openLevels;
     std::vector<Frame> m_frames;
-    std::string m_path; // the folder being read, with its final '/'
+    std::string m_path;      // the folder being read, with its final '/'
+    std::string m_shownPath; // m_path made fit for one line, once per folder
     std::string m_line;
 };
 

@@ -3,6 +3,7 @@
 #include "LocalDateTime.h"
 
 #include <array>
+#include <string_view>
 
 namespace zintrel {
 
@@ -26,31 +27,115 @@ std::string formatTm(const std::string& format, const std::tm& tm)
     return std::string(buffer.data(), n);
 }
 
+// Whether every conversion of a strftime format is one of allowed.
+bool usesOnly(const std::string& format, std::string_view allowed)
+{
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%')
+            continue;
+        if (++i == format.size() || allowed.find(format[i]) == std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+// Conversions that depend on the calendar date alone, and on the time of day alone.
+constexpr std::string_view kDateConversions = "aAbBhCdDeFgGjmuUVwWxyY%nt";
+constexpr std::string_view kTimeConversions = "HIklMpPrRST%nt";
+constexpr std::size_t kMaxCachedDates = 8192;
+constexpr int kMinutesPerDay = 1440;
+
 } // namespace
 
 DateTimeText::DateTimeText(DateTimeFormat format)
     : m_format(std::move(format))
+    , m_cacheDates(usesOnly(m_format.dateFormat, kDateConversions))
 {
+    if (usesOnly(m_format.timeFormat, kTimeConversions))
+        m_minutes.resize(kMinutesPerDay);
 }
 
-void DateTimeText::lookUpDay(std::time_t time)
+const std::string& DateTimeText::dateText(const std::tm& tm)
 {
-    std::tm tm{};
-    localtime_r(&time, &tm);
+    if (!m_cacheDates) {
+        m_uncachedDate = formatTm(m_format.dateFormat, tm);
+        return m_uncachedDate;
+    }
+    int key = (tm.tm_year + 1900) * 10000 + tm.tm_mon * 100 + tm.tm_mday;
+    auto found = m_dates.find(key);
+    if (found != m_dates.end())
+        return found->second;
+    if (m_dates.size() >= kMaxCachedDates)
+        m_dates.clear();
+    return m_dates.emplace(key, formatTm(m_format.dateFormat, tm)).first->second;
+}
+
+// A time text differs from that of the same minute only in its seconds, as two digits at a
+// fixed place in every usual format; each minute is formatted once and then patched.
+void DateTimeText::appendTime(std::string& out, const std::tm& tm)
+{
+    if (m_minutes.empty() || tm.tm_sec < 0 || tm.tm_sec > 60) {
+        out += formatTm(m_format.timeFormat, tm);
+        return;
+    }
+    MinuteText& minute = m_minutes[static_cast<std::size_t>(tm.tm_hour * 60 + tm.tm_min)];
+    if (minute.kind == MinuteText::Unknown) {
+        std::tm probe = tm;
+        probe.tm_sec = 0;
+        minute.text = formatTm(m_format.timeFormat, probe);
+        probe.tm_sec = 59;
+        std::string late = formatTm(m_format.timeFormat, probe);
+        std::size_t first = 0;
+        while (first < late.size() && first < minute.text.size() && late[first] == minute.text[first])
+            ++first;
+        if (late == minute.text) {
+            minute.kind = MinuteText::Fixed;
+        } else if (late.size() == minute.text.size() && first + 1 < late.size()
+                   && minute.text.compare(first, 2, "00") == 0 && late.compare(first, 2, "59") == 0
+                   && late.compare(first + 2, std::string::npos, minute.text, first + 2, std::string::npos) == 0) {
+            minute.kind = MinuteText::Patched;
+            minute.secondsAt = first;
+        } else {
+            minute.kind = MinuteText::Plain;
+        }
+    }
+    switch (minute.kind) {
+    case MinuteText::Fixed:
+        out += minute.text;
+        break;
+    case MinuteText::Patched: {
+        std::size_t at = out.size() + minute.secondsAt;
+        out += minute.text;
+        out[at] = static_cast<char>('0' + tm.tm_sec / 10);
+        out[at + 1] = static_cast<char>('0' + tm.tm_sec % 10);
+        break;
+    }
+    default:
+        out += formatTm(m_format.timeFormat, tm);
+    }
+}
+
+void DateTimeText::rememberDay(std::time_t time, const std::tm& tm, const std::string& dateText)
+{
     m_dayTm = tm;
     m_dayTm.tm_hour = m_dayTm.tm_min = m_dayTm.tm_sec = 0;
-    m_dateText = formatTm(m_format.dateFormat, tm);
-    std::time_t start = time - (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
-    // The day can be cached only when its midnight and its last second share the offset
-    // of this time: no daylight-saving change inside it.
+    m_dayStart = time - (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
+    m_dayOffset = tm.tm_gmtoff;
+    m_dateText = dateText;
+    m_day = Day::Seen;
+}
+
+void DateTimeText::checkDay()
+{
+    // The day can be cached only when its midnight and its last second share one offset:
+    // no daylight-saving change inside it.
     std::tm first{}, last{};
-    std::time_t lastSecond = start + kSecondsPerDay - 1;
-    localtime_r(&start, &first);
+    std::time_t lastSecond = m_dayStart + kSecondsPerDay - 1;
+    localtime_r(&m_dayStart, &first);
     localtime_r(&lastSecond, &last);
-    m_dayCacheValid = first.tm_gmtoff == tm.tm_gmtoff && last.tm_gmtoff == tm.tm_gmtoff
-                      && first.tm_hour == 0 && first.tm_min == 0 && first.tm_sec == 0
-                      && last.tm_mday == tm.tm_mday;
-    m_dayStart = start;
+    bool steady = first.tm_gmtoff == m_dayOffset && last.tm_gmtoff == m_dayOffset && first.tm_hour == 0
+                  && first.tm_min == 0 && first.tm_sec == 0 && last.tm_mday == m_dayTm.tm_mday;
+    m_day = steady ? Day::Checked : Day::Unsteady;
 }
 
 void DateTimeText::append(std::string& out, std::time_t time)
@@ -59,21 +144,29 @@ void DateTimeText::append(std::string& out, std::time_t time)
         out += m_lastText;
         return;
     }
+    bool inDay = m_day != Day::None && time >= m_dayStart && time - m_dayStart < kSecondsPerDay;
+    // A day is checked on its second visit only: trees whose times scatter over many days
+    // would pay for the check on every entry.
+    if (inDay && m_day == Day::Seen)
+        checkDay();
+
     std::tm tm;
-    if (m_dayCacheValid && time >= m_dayStart && time - m_dayStart < kSecondsPerDay) {
+    if (inDay && m_day == Day::Checked) {
         tm = m_dayTm;
         int secs = static_cast<int>(time - m_dayStart);
         tm.tm_hour = secs / 3600;
         tm.tm_min = secs / 60 % 60;
         tm.tm_sec = secs % 60;
+        m_lastText = m_dateText;
     } else {
-        lookUpDay(time);
         localtime_r(&time, &tm);
+        m_lastText = dateText(tm);
+        if (!inDay)
+            rememberDay(time, tm, m_lastText);
     }
-    m_lastText = m_dateText;
     if (tm.tm_hour != 0 || tm.tm_min != 0 || tm.tm_sec != 0) {
         m_lastText += ' ';
-        m_lastText += formatTm(m_format.timeFormat, tm);
+        appendTime(m_lastText, tm);
     }
     m_lastTime = time;
     m_lastValid = true;

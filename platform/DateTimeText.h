@@ -2,6 +2,8 @@
 
 #include <ctime>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace zintrel {
 
@@ -26,13 +28,30 @@ public:
     std::string format(const LocalDateTime& value) const;
 
 private:
-    void lookUpDay(std::time_t time);
+    const std::string& dateText(const std::tm& tm);
+    void appendTime(std::string& out, const std::tm& tm);
+    void rememberDay(std::time_t time, const std::tm& tm, const std::string& dateText);
+    void checkDay();
 
     DateTimeFormat m_format;
-    // The local day [m_dayStart, m_dayStart + 86400) of the last lookup, when it has one
-    // UTC offset throughout; m_dayCacheValid is false otherwise.
-    bool m_dayCacheValid = false;
+    // Date texts by calendar date, when the date format reads nothing but the date.
+    bool m_cacheDates = false;
+    std::unordered_map<int, std::string> m_dates;
+    std::string m_uncachedDate;
+    // Time texts by minute of the day, when the time format reads nothing but the time.
+    struct MinuteText {
+        enum Kind { Unknown, Fixed, Patched, Plain } kind = Unknown;
+        std::string text;
+        std::size_t secondsAt = 0;
+    };
+    std::vector<MinuteText> m_minutes;
+    // The local day [m_dayStart, m_dayStart + 86400) of a recent time. Seen: not yet known
+    // to keep one UTC offset throughout; Checked: it does, so its times need no lookup;
+    // Unsteady: a daylight-saving change falls inside it.
+    enum class Day { None, Seen, Checked, Unsteady };
+    Day m_day = Day::None;
     std::time_t m_dayStart = 0;
+    long m_dayOffset = 0;
     std::tm m_dayTm{};
     std::string m_dateText;
     std::time_t m_lastTime = 0;

@@ -134,6 +134,39 @@ TEST(DateTimeText, DayCacheAgreesWithTheCLibrary)
     }
 }
 
+// Formats of every kind, against strftime itself: texts reused from earlier times of the
+// same date or minute must not differ from fresh ones.
+TEST(DateTimeText, ReusedTextsAgreeWithStrftimeForAnyFormat)
+{
+    const DateTimeFormat formats[] = {
+        {"%d.%m.%Y", "%H:%M:%S"}, {"%x", "%X"},          {"%m/%d/%y", "%r"},   {"%A %e %B", "%I:%M %p"},
+        {"%Y-%j", "%S s after %H:%M"}, {"%F %H:%M", "%T %Z"}, {"[%d]", "%s"},
+    };
+    ScopedTimeZone zone("Europe/Berlin");
+    for (const DateTimeFormat& format : formats) {
+        DateTimeText text(format);
+        int mismatches = 0;
+        // Times that revisit the same dates and minutes with other seconds, across a change
+        // of the clocks.
+        for (std::time_t t = utc(2024, 10, 26, 22); t < utc(2024, 10, 28); t += 37 * 60 + 13) {
+            for (std::time_t again : {t, t + 86400 + 17, t + 41}) {
+                std::tm tm{};
+                localtime_r(&again, &tm);
+                char buffer[128];
+                std::string expected(buffer, std::strftime(buffer, sizeof buffer, format.dateFormat.c_str(), &tm));
+                if (tm.tm_hour || tm.tm_min || tm.tm_sec)
+                    expected += " "
+                                + std::string(buffer, std::strftime(buffer, sizeof buffer, format.timeFormat.c_str(), &tm));
+                std::string got = text.format(again);
+                if (got != expected && ++mismatches <= 3)
+                    ADD_FAILURE() << format.dateFormat << " / " << format.timeFormat << ": got \"" << got
+                                  << "\", expected \"" << expected << "\"";
+            }
+        }
+        EXPECT_EQ(mismatches, 0) << format.timeFormat;
+    }
+}
+
 TEST(DateTimeText, CalendarValuesWithTheirTimeOfDay)
 {
     struct Case {
