@@ -3,6 +3,7 @@
 #include "IoError.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,18 +93,24 @@ void TempFile::remove()
 AtomicFile::AtomicFile(const std::string& target)
     : m_target(target)
 {
-    // A link is replaced through what it points to, so the link itself survives.
-    struct stat st {};
-    bool exists = ::stat(m_target.c_str(), &st) == 0;
-    if (exists) {
-        struct stat linkSt {};
-        if (::lstat(m_target.c_str(), &linkSt) == 0 && S_ISLNK(linkSt.st_mode)) {
-            if (char* real = ::realpath(m_target.c_str(), nullptr)) {
-                m_target = real;
-                std::free(real);
+    // A link is written through to what it points to, so the link itself survives; a
+    // dangling one gets its file made.
+    struct stat linkSt {};
+    if (::lstat(m_target.c_str(), &linkSt) == 0 && S_ISLNK(linkSt.st_mode)) {
+        if (char* real = ::realpath(m_target.c_str(), nullptr)) {
+            m_target = real;
+            std::free(real);
+        } else {
+            std::string destination(PATH_MAX, '\0');
+            ssize_t length = ::readlink(m_target.c_str(), destination.data(), destination.size());
+            if (length > 0 && static_cast<std::size_t>(length) < destination.size()) {
+                destination.resize(static_cast<std::size_t>(length));
+                m_target = destination.front() == '/' ? destination : folderOf(m_target) + "/" + destination;
             }
         }
     }
+    struct stat st {};
+    bool exists = ::stat(m_target.c_str(), &st) == 0;
 
     // Replacing a file by rename needs no right on the file itself; ask for it all the same,
     // as writing into it would.

@@ -206,6 +206,17 @@ TEST(AtomicFile, LinkSurvivesAndItsTargetIsReplaced)
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(readFile(folder.path("real/list.txt")), "new");
     EXPECT_EQ(folder.names(), (Names{"link.txt", "real"}));
+
+    // A dangling link gets the file it names.
+    ASSERT_EQ(::symlink("real/later.txt", folder.path("dangling.txt").c_str()), 0);
+    {
+        AtomicFile file(folder.path("dangling.txt"));
+        writeAndClose(file.takeFd(), file.writePath(), "made");
+        file.commit();
+    }
+    ASSERT_EQ(::lstat(folder.path("dangling.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readFile(folder.path("real/later.txt")), "made");
 }
 
 TEST(AtomicFile, DeviceIsWrittenInPlace)
