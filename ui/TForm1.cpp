@@ -27,6 +27,8 @@
 #include <QLabel>
 #include <QListView>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -155,6 +157,11 @@ void TForm1::buildFolderPickers()
     DO1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DO1->setSelectionMode(QAbstractItemView::SingleSelection);
     DO1->setIndentation(16);
+    // The classic style draws the dotted lines that join a folder to its parent.
+    if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+        classic->setParent(DO1);
+        DO1->setStyle(classic);
+    }
     DO1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     DO1->header()->setStretchLastSection(false);
 
