@@ -14,12 +14,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines sorted(Lines lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 // Name, attributes and level, one blank apart: short lines that still show the tree.
 ListingOptions compactOptions()
 {

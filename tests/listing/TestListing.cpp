@@ -158,4 +158,10 @@ ScopedTimeZone::~ScopedTimeZone()
     ::tzset();
 }
 
+std::vector<std::string> sorted(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 } // namespace zintrel::test

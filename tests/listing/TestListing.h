@@ -59,6 +59,9 @@ std::vector<std::string> listingLines(const std::string& content);
 // The entry lines of a listing (those that begin with a blank).
 std::vector<std::string> entryLines(const std::vector<std::string>& lines);
 
+// The lines in byte order, for folders whose entries come in no defined order.
+std::vector<std::string> sorted(std::vector<std::string> lines);
+
 struct Listing {
     std::vector<std::string> lines;
     std::vector<std::string> entries; // sorted when made by sortedListing()

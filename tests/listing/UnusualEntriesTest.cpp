@@ -11,12 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines sorted(Lines lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 void makeSocket(const std::string& path)
 {
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
