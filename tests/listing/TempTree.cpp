@@ -122,22 +122,6 @@ void TempTree::setTime(const std::string& relative, std::time_t mtime)
     check(::utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0, "utimensat " + relative);
 }
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::string& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    if (!out.flush())
-        ADD_FAILURE() << "cannot write " << path;
-}
-
 std::vector<std::string> folderNames(const std::string& folder)
 {
     std::vector<std::string> names;

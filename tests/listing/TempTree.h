@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/TestSupport.h"
+
 #include <ctime>
 #include <string>
 #include <sys/types.h>
@@ -35,10 +37,6 @@ public:
 private:
     std::string m_root;
 };
-
-// A file's bytes.
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
 
 // The names in a folder, "." and ".." left out, sorted.
 std::vector<std::string> folderNames(const std::string& folder);

@@ -139,25 +139,6 @@ std::optional<std::string> runUnprivileged(const std::function<std::string()>& f
     return result;
 }
 
-ScopedTimeZone::ScopedTimeZone(const char* zone)
-{
-    const char* old = std::getenv("TZ");
-    m_hadOld = old != nullptr;
-    if (old)
-        m_old = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-}
-
-ScopedTimeZone::~ScopedTimeZone()
-{
-    if (m_hadOld)
-        ::setenv("TZ", m_old.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    ::tzset();
-}
-
 std::vector<std::string> sorted(std::vector<std::string> lines)
 {
     std::sort(lines.begin(), lines.end());

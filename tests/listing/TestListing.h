@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/TestSupport.h"
+
 #include "listing/ListingRun.h"
 #include "listing/ListingUi.h"
 
@@ -81,16 +83,5 @@ Listing sortedListing(const std::string& folder, const ListingOptions& options, 
 // so that permissions hold, else in this process. Returns what fn returns; nullopt when fn
 // threw or no unprivileged user could be taken on.
 std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn);
-
-// Sets TZ for the life of the object and restores the previous value.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone);
-    ~ScopedTimeZone();
-
-private:
-    std::string m_old;
-    bool m_hadOld;
-};
 
 } // namespace zintrel::test

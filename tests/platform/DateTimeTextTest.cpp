@@ -1,5 +1,6 @@
 #include "platform/DateTimeText.h"
 #include "platform/LocalDateTime.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,32 +13,9 @@
 namespace zintrel {
 namespace {
 
+using test::ScopedTimeZone;
+
 const DateTimeFormat kFormat{"%d.%m.%Y", "%H:%M:%S"};
-
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone)
-    {
-        const char* old = std::getenv("TZ");
-        m_hadOld = old != nullptr;
-        if (old)
-            m_old = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (m_hadOld)
-            ::setenv("TZ", m_old.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_hadOld = false;
-};
 
 std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {

@@ -1,6 +1,7 @@
 #include "platform/IoError.h"
 #include "platform/OutputFile.h"
 #include "platform/TempFiles.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,9 @@
 
 namespace zintrel {
 namespace {
+
+using test::readFile;
+using test::writeFile;
 
 using Names = std::vector<std::string>;
 
@@ -48,19 +52,6 @@ public:
 private:
     std::string m_path;
 };
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 mode_t modeOf(const std::string& path)
 {
