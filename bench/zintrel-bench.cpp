@@ -14,9 +14,7 @@
 #include <iostream>
 #include <optional>
 
-#ifdef ZINTREL_WITH_PDF
 #include "pdf/PdfSupport.h"
-#endif
 
 using namespace zintrel;
 
@@ -141,14 +139,12 @@ int main(int argc, char** argv)
     }
     environment.clock = [now] { return now; };
 
-#ifdef ZINTREL_WITH_PDF
     // Qt comes up only for a PDF, so text listings are timed without it.
     std::optional<PdfSupport> pdfSupport;
     if (type == OutputType::Pdf) {
         pdfSupport.emplace(argc, argv);
         environment.pdfRenderer = pdfSupport->renderer();
     }
-#endif
 
     BenchUi ui(positional[1], type);
     ListingRun run;

@@ -1,14 +1,11 @@
 #include "FolderWalk.h"
 
-#include "ListingOptions.h"
-#include "ListingRunState.h"
-#include "ListingText.h"
-#include "platform/DateTimeText.h"
-#include "platform/OutputFile.h"
+#include "EntryFilter.h"
+#include "SaveCancelled.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
+#include <string>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -69,15 +66,6 @@ bool isPseudoFileSystem(int fd)
     }
 }
 
-struct EntryData {
-    std::int64_t size = 0;
-    std::uint32_t attributes = 0;
-    std::time_t time = 0;
-    bool enterable = false; // a real folder, not one reached through a link
-    dev_t device = 0;
-    ino_t inode = 0;
-};
-
 std::uint32_t attributesOf(const struct stat& st, const char* name)
 {
     std::uint32_t attributes = 0;
@@ -95,7 +83,7 @@ std::uint32_t attributesOf(const struct stat& st, const char* name)
 }
 
 // A link is listed with what it points to, a dangling one with its own data.
-bool readEntry(int dirFd, const char* name, EntryData& entry)
+bool readEntry(int dirFd, const char* name, WalkEntry& entry)
 {
     struct stat st {};
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -123,18 +111,14 @@ struct Frame {
     bool broken = false;        // its descriptor could not be taken back
     dev_t device = 0;
     ino_t inode = 0;
-    std::size_t prefixLength = 0;      // length of its path with the final '/'
-    std::size_t shownPrefixLength = 0; // the same as the Path column shows it
+    std::size_t prefixLength = 0; // length of its path with the final '/'
     int level = 1;
 };
 
 class Walker {
 public:
-    Walker(ListingRunState& state, const ListingOptions& options, std::uint32_t attributeMask,
-           const WalkContext& context)
-        : m_state(state)
-        , m_options(options)
-        , m_attributeMask(attributeMask)
+    Walker(WalkSink& sink, const WalkContext& context)
+        : m_sink(sink)
         , m_context(context)
         , m_openLevels(openLevels())
     {
@@ -154,8 +138,6 @@ public:
         m_path = folder;
         if (m_path.empty() || m_path.back() != '/')
             m_path += '/';
-        m_shownPath.clear();
-        appendOneLine(m_shownPath, m_path);
         if (!pushFrame(fd, level))
             return;
         while (!m_frames.empty())
@@ -176,7 +158,6 @@ private:
         frame.inode = st.st_ino;
         frame.level = level;
         frame.prefixLength = m_path.size();
-        frame.shownPrefixLength = m_shownPath.size();
         frame.buffered = static_cast<int>(m_frames.size()) >= m_openLevels;
         int dirFd = frame.buffered ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
         DIR* dir = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
@@ -195,9 +176,8 @@ private:
         } else {
             frame.dir = dir;
         }
-        if (m_context.progress)
-            m_context.progress->folderEntered(m_path, m_state.folderCount, m_state.fileCount);
         m_frames.push_back(std::move(frame));
+        m_sink.folderEntered(m_path, level);
         return true;
     }
 
@@ -248,10 +228,9 @@ private:
         }
         closeFrame(child);
         m_frames.pop_back();
-        if (!m_frames.empty()) {
+        m_sink.folderLeft();
+        if (!m_frames.empty())
             m_path.resize(m_frames.back().prefixLength);
-            m_shownPath.resize(m_frames.back().shownPrefixLength);
-        }
     }
 
     void step()
@@ -267,108 +246,16 @@ private:
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             return;
 
-        EntryData entry;
+        WalkEntry entry;
         if (!readEntry(frame.fd, name, entry))
             return; // gone since the folder was read
-        if ((entry.attributes & ~m_attributeMask) != 0 || isOwnFile(entry))
-            return;
-        bool isFolder = (entry.attributes & kDirectory) != 0;
-        if (m_state.foldersOnly && !isFolder)
-            return;
-
-        if (passesFilters(entry, name, isFolder))
-            writeLine(entry, name, isFolder, frame);
-
-        if (isFolder && entry.enterable && m_state.includeSubfolders)
+        entry.name = name;
+        entry.level = frame.level;
+        if (m_sink.entry(entry) && entry.enterable)
             descend(frame, name, entry);
     }
 
-    bool isOwnFile(const EntryData& entry) const
-    {
-        for (const auto& [device, inode] : m_state.ownFiles) {
-            if (device == entry.device && inode == entry.inode)
-                return true;
-        }
-        return false;
-    }
-
-    bool passesFilters(const EntryData& entry, const char* name, bool isFolder)
-    {
-        if (m_options.sizeFilterEnabled) {
-            std::int64_t sizeValueKb = roundedKb(entry.size) + 1;
-            if (m_options.sizeFilterMode == SizeFilterMode::AtLeast && sizeValueKb < m_options.sizeFilterKb)
-                return false;
-            if (m_options.sizeFilterMode == SizeFilterMode::AtMost && sizeValueKb > m_options.sizeFilterKb)
-                return false;
-        }
-        if (m_state.dateFilterActive && (entry.time < m_state.dateLow || entry.time >= m_state.dateHighEnd))
-            return false;
-        if (!m_state.maskList.empty()) {
-            if (isFolder)
-                return false;
-            std::string upper = toUpperAscii(name);
-            for (const std::string& mask : m_state.maskList) {
-                if (matchesMask(upper, mask))
-                    return true;
-            }
-            return false;
-        }
-        return true;
-    }
-
-    void appendNumber(std::int64_t value)
-    {
-        char buffer[24];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-        m_line.append(buffer, result.ptr);
-    }
-
-    void writeLine(const EntryData& entry, const char* name, bool isFolder, const Frame& frame)
-    {
-        const std::string& separator = m_state.fieldSeparator;
-        std::int64_t kb = roundedKb(entry.size);
-        m_line.assign(std::max(1, (frame.level - 1) * m_state.indentSize), ' ');
-        if (m_options.showName) {
-            appendOneLine(m_line, name);
-            m_line += separator;
-        }
-        if (m_options.showSize) {
-            appendNumber(isFolder ? kb : kb + 1);
-            m_line += " Kb";
-            m_line += separator;
-        }
-        if (m_options.showAttributes) {
-            static constexpr char kLetters[] = "RHSVDA";
-            for (int bit = 0; bit < 6; ++bit) {
-                if (entry.attributes & (1u << bit))
-                    m_line += kLetters[bit];
-            }
-            m_line += separator;
-        }
-        if (m_options.showDateTime) {
-            m_context.dates->append(m_line, entry.time);
-            m_line += separator;
-        }
-        if (m_options.showPath) {
-            m_line += m_shownPath;
-            appendOneLine(m_line, name);
-            m_line += separator;
-        }
-        if (m_options.showLevel) {
-            appendNumber(frame.level);
-            m_line += separator;
-        }
-        m_line += "\r\n";
-        m_state.listingFile->write(m_line);
-
-        if (isFolder)
-            ++m_state.folderCount;
-        else
-            ++m_state.fileCount;
-        m_state.totalSizeKb += kb + 1;
-    }
-
-    void descend(Frame& frame, const char* name, const EntryData& entry)
+    void descend(Frame& frame, const char* name, const WalkEntry& entry)
     {
         if (frame.fd < 0)
             return;
@@ -382,14 +269,10 @@ private:
         int level = frame.level + 1;
         std::size_t parentIndex = m_frames.size() - 1;
         std::size_t pathLength = m_path.size();
-        std::size_t shownLength = m_shownPath.size();
         m_path += name;
         m_path += '/';
-        appendOneLine(m_shownPath, name);
-        m_shownPath += '/';
         if (!pushFrame(fd, level)) {
             m_path.resize(pathLength);
-            m_shownPath.resize(shownLength);
             return;
         }
         // Below the open levels a folder hands its descriptor back while a child is walked;
@@ -401,23 +284,18 @@ private:
         }
     }
 
-    ListingRunState& m_state;
-    const ListingOptions& m_options;
-    std::uint32_t m_attributeMask;
+    WalkSink& m_sink;
     const WalkContext& m_context;
     const int m_openLevels;
     std::vector<Frame> m_frames;
-    std::string m_path;      // the folder being read, with its final '/'
-    std::string m_shownPath; // m_path made fit for one line, once per folder
-    std::string m_line;
+    std::string m_path; // the folder being read, with its final '/'
 };
 
 } // namespace
 
-void walkFolder(ListingRunState& state, const ListingOptions& options, const std::string& folder,
-                std::uint32_t attributeMask, int level, const WalkContext& context)
+void walkFolder(const std::string& folder, int level, WalkSink& sink, const WalkContext& context)
 {
-    Walker walker(state, options, attributeMask, context);
+    Walker walker(sink, context);
     walker.run(folder, level);
 }
 

@@ -79,6 +79,12 @@ struct ListingOptions {
 
     // The defaults, with both dates on the given local day at their fixed times of day.
     static ListingOptions defaults(int year, int month, int day);
+
+    // False when PDF security is on and the password is empty or its confirmation differs.
+    bool passwordsAcceptable() const
+    {
+        return !pdfSecurity || (!pdfPassword.empty() && pdfPassword == pdfPasswordConfirm);
+    }
 };
 
 // Limits of the editors.

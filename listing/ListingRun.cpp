@@ -1,22 +1,24 @@
 #include "ListingRun.h"
 
+#include "EntryFilter.h"
+#include "FolderWalk.h"
 #include "ListingHeader.h"
+#include "ListingLineWriter.h"
+#include "ListingProgress.h"
 #include "ListingUi.h"
 #include "PdfRenderer.h"
+#include "SaveCancelled.h"
+#include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "platform/OutputFile.h"
-#include "platform/TempFiles.h"
+#include "platform/TempFile.h"
 
+#include <stdexcept>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace zintrel {
 
 namespace {
-
-bool passwordsAcceptable(const ListingOptions& options)
-{
-    return !options.pdfSecurity || (!options.pdfPassword.empty() && options.pdfPassword == options.pdfPasswordConfirm);
-}
 
 bool fileExists(const std::string& path)
 {
@@ -24,18 +26,59 @@ bool fileExists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Start of the local day of a date, or of the day after it.
-std::time_t startOfDay(const LocalDateTime& date, int daysLater)
-{
-    std::tm tm{};
-    tm.tm_year = date.year - 1900;
-    tm.tm_mon = date.month - 1;
-    tm.tm_mday = date.day + daysLater;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
+// What the walk meets goes through the filter; what passes becomes a line.
+class ListingSink : public WalkSink {
+public:
+    ListingSink(const EntryFilter& filter, ListingLineWriter& writer, bool includeSubfolders,
+                ListingProgress* progress)
+        : m_filter(filter)
+        , m_writer(writer)
+        , m_includeSubfolders(includeSubfolders)
+        , m_progress(progress)
+    {
+    }
+
+    void folderEntered(std::string_view path, int) override
+    {
+        m_writer.folderEntered(path);
+        if (m_progress)
+            m_progress->folderEntered(std::string(path), m_writer.folders(), m_writer.files());
+    }
+    void folderLeft() override { m_writer.folderLeft(); }
+
+    bool entry(const WalkEntry& entry) override
+    {
+        EntryFilter::Verdict verdict = m_filter.judge(entry);
+        if (verdict == EntryFilter::Verdict::Skip)
+            return false;
+        if (verdict == EntryFilter::Verdict::List)
+            m_writer.write(entry);
+        return m_includeSubfolders;
+    }
+
+private:
+    const EntryFilter& m_filter;
+    ListingLineWriter& m_writer;
+    bool m_includeSubfolders;
+    ListingProgress* m_progress;
+};
 
 } // namespace
+
+SaveOutcome outcomeOf(const std::function<void()>& work, std::string& errorText) noexcept
+{
+    try {
+        work();
+        return SaveOutcome::Saved;
+    } catch (const SaveCancelled&) {
+        return SaveOutcome::Cancelled;
+    } catch (const std::exception& error) {
+        errorText = error.what();
+    } catch (...) {
+        errorText = kUnknownSaveError;
+    }
+    return SaveOutcome::Failed;
+}
 
 std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const std::string& folder, ListingUi& ui)
 {
@@ -58,7 +101,7 @@ std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const
     if (plan.target != choice->name && fileExists(plan.target) && !ui.confirmReplace(plan.target))
         return std::nullopt;
     // A mistyped password is caught before a long walk, not after it.
-    if (plan.type == OutputType::Pdf && !passwordsAcceptable(options)) {
+    if (plan.type == OutputType::Pdf && !options.passwordsAcceptable()) {
         ui.showMessage(kPasswordMessage);
         return std::nullopt;
     }
@@ -66,50 +109,34 @@ std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const
     return plan;
 }
 
-void ListingRun::runStep(const SavePlan& plan, const WalkContext& context)
-{
-    const ListingOptions& options = plan.options;
-    m_state.processedFolder = plan.folder;
-    std::uint32_t attributeMask = buildAttributeMask(options);
-    m_state.includeSubfolders = options.includeSubfolders;
-    m_state.foldersOnly = options.excludeAnyFile;
-    m_state.maskList = buildMaskList(options.fileMask);
-    m_state.fieldSpacing = options.fieldSpacing;
-    m_state.indentSize = options.indentSize;
-    m_state.fieldSeparator = padRight("", options.fieldSpacing);
-    m_state.dateFilterActive = options.dateFilterEnabled;
-    if (options.dateFilterEnabled) {
-        m_state.dateLow = startOfDay(options.dateFrom, 0);
-        m_state.dateHighEnd = startOfDay(options.dateTo, 1);
-    }
-    m_state.folderCount = 0;
-    m_state.fileCount = 0;
-    m_state.totalSizeKb = 0;
-    walkFolder(m_state, options, m_state.processedFolder, attributeMask, 1, context);
-}
-
-void ListingRun::writeListing(const SavePlan& plan, int fd, const std::string& displayPath,
+void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::vector<FileId>& ownFiles,
                               const SaveEnvironment& environment, ListingProgress* progress,
                               const std::atomic<bool>* cancel)
 {
+    const ListingOptions& options = plan.options;
     DateTimeText dates(environment.dateTimeFormat);
-    OutputFile out(fd, displayPath);
-    m_state.ownFiles.clear();
-    for (int own : {fd, m_targetFd}) {
-        struct stat st {};
-        if (own >= 0 && ::fstat(own, &st) == 0)
-            m_state.ownFiles.emplace_back(st.st_dev, st.st_ino);
-    }
-    m_state.listingFile = &out;
-    struct Detach {
-        ListingRunState& state;
-        ~Detach() { state.listingFile = nullptr; }
-    } detach{m_state};
+    writeListingHeader(out, plan.folder, options, dates, environment.clock());
 
-    writeListingHeader(out, plan.folder, plan.options, dates, environment.clock());
-    runStep(plan, WalkContext{&dates, progress, cancel});
+    // The run step.
+    m_state.processedFolder = plan.folder;
+    m_state.includeSubfolders = options.includeSubfolders;
+    m_state.fieldSpacing = options.fieldSpacing;
+    m_state.indentSize = options.indentSize;
+    m_state.fieldSeparator = padRight("", options.fieldSpacing);
+    m_state.folderCount = 0;
+    m_state.fileCount = 0;
+    m_state.totalSizeKb = 0;
+    EntryFilter filter(options);
+    for (const FileId& own : ownFiles)
+        filter.skipFile(own.device, own.inode);
+    ListingLineWriter writer(options, out, dates);
+    ListingSink sink(filter, writer, m_state.includeSubfolders, progress);
+    walkFolder(m_state.processedFolder, 1, sink, WalkContext{cancel});
+    m_state.folderCount = writer.folders();
+    m_state.fileCount = writer.files();
+    m_state.totalSizeKb = writer.totalSizeKb();
+
     writeListingFooter(out, m_state);
-    out.close(plan.type == OutputType::Text);
 }
 
 SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
@@ -118,22 +145,25 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
     if (plan.type == OutputType::Pdf && !environment.pdfRenderer)
         throw std::runtime_error(kNoPdfMessage);
 
+    auto idOf = [](int fd) {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 ? FileId{st.st_dev, st.st_ino} : FileId{0, 0};
+    };
     AtomicFile target(plan.target);
+    OutputFile targetOut(target.fd(), plan.target);
     if (plan.type == OutputType::Text) {
-        m_targetFd = -1;
-        writeListing(plan, target.takeFd(), plan.target, environment, progress, cancel);
+        writeListing(plan, targetOut, {idOf(target.fd())}, environment, progress, cancel);
+        targetOut.sync();
     } else {
         std::string folder = environment.temporaryFolder.empty() ? temporaryFolder() : environment.temporaryFolder;
         TempFile listing(folder, "zintrel-listing-", ".txt");
-        int targetFd = target.takeFd();
-        m_targetFd = targetFd;
-        struct CloseTarget {
-            int fd;
-            ~CloseTarget() { ::close(fd); }
-        } closeTarget{targetFd};
-        writeListing(plan, listing.takeFd(), listing.path(), environment, progress, cancel);
-        environment.pdfRenderer->render(listing.path(), target.writePath(), plan.options,
+        OutputFile listingOut(listing.fd(), listing.path());
+        writeListing(plan, listingOut, {idOf(target.fd()), idOf(listing.fd())}, environment, progress, cancel);
+        listingOut.flush();
+        InputFile listingIn(listing.fd(), listing.path());
+        environment.pdfRenderer->render(listingIn, targetOut, plan.options,
                                         [&ui](const std::string& text) { ui.showMessage(text); }, cancel);
+        targetOut.flush();
     }
     target.commit();
     return SaveResult{m_state.folderCount, m_state.fileCount, m_state.totalSizeKb};
@@ -151,18 +181,19 @@ SaveOutcome ListingRun::save(const ListingOptions& options, const std::string& f
     std::optional<SavePlan> plan = prepare(options, folder, ui);
     if (!plan)
         return SaveOutcome::Stopped;
-    try {
-        SaveResult done = execute(*plan, environment, ui);
-        if (result)
-            *result = done;
-    } catch (const SaveCancelled&) {
-        return SaveOutcome::Cancelled;
-    } catch (const std::exception& error) {
-        ui.showError(error.what());
-        return SaveOutcome::Failed;
-    }
-    finish(*plan, ui);
-    return SaveOutcome::Saved;
+    std::string errorText;
+    SaveOutcome outcome = outcomeOf(
+        [&] {
+            SaveResult done = execute(*plan, environment, ui);
+            if (result)
+                *result = done;
+        },
+        errorText);
+    if (outcome == SaveOutcome::Failed)
+        ui.showError(errorText);
+    else if (outcome == SaveOutcome::Saved)
+        finish(*plan, ui);
+    return outcome;
 }
 
 } // namespace zintrel

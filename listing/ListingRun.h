@@ -1,6 +1,5 @@
 #pragma once
 
-#include "FolderWalk.h"
 #include "ListingOptions.h"
 #include "ListingRunState.h"
 #include "ListingText.h"
@@ -11,16 +10,20 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zintrel {
 
+class ListingProgress;
 class ListingUi;
+class OutputFile;
 class PdfRenderer;
 
 inline constexpr const char* kSizeFilterMessage
     = "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !";
 inline constexpr const char* kPasswordMessage = "Passwords do not match or not entered. Save operation aborted.";
 inline constexpr const char* kNoPdfMessage = "PDF output is not available in this build.";
+inline constexpr const char* kUnknownSaveError = "The listing could not be saved.";
 
 // One save, decided: what to list, where to, how.
 struct SavePlan {
@@ -46,6 +49,10 @@ struct SaveEnvironment {
 
 enum class SaveOutcome { Saved, Stopped, Cancelled, Failed };
 
+// Runs the writing part of a save and says how it ended: Saved, Cancelled (SaveCancelled
+// was thrown) or Failed, with the error box's text in errorText. Nothing escapes.
+SaveOutcome outcomeOf(const std::function<void()>& work, std::string& errorText) noexcept;
+
 // The Save command from the press of the button to the finished file. prepare() talks to
 // the user and touches no file; execute() writes, and may run on another thread; finish()
 // opens the result. save() does all three on the calling thread.
@@ -65,17 +72,20 @@ public:
     SaveOutcome save(const ListingOptions& options, const std::string& folder, const SaveEnvironment& environment,
                      ListingUi& ui, SaveResult* result = nullptr);
 
-    // The run step: fills the run state from the options and walks the folder.
-    void runStep(const SavePlan& plan, const WalkContext& context);
-
     const ListingRunState& state() const { return m_state; }
 
 private:
-    void writeListing(const SavePlan& plan, int fd, const std::string& displayPath, const SaveEnvironment& environment,
-                      ListingProgress* progress, const std::atomic<bool>* cancel);
+    struct FileId {
+        std::uint64_t device;
+        std::uint64_t inode;
+    };
+
+    // Header, run step and footer into out; ownFiles are never listed.
+    void writeListing(const SavePlan& plan, OutputFile& out, const std::vector<FileId>& ownFiles,
+                      const SaveEnvironment& environment, ListingProgress* progress,
+                      const std::atomic<bool>* cancel);
 
     ListingRunState m_state;
-    int m_targetFd = -1; // the PDF target's file while its listing is written
 };
 
 } // namespace zintrel

@@ -1,15 +1,12 @@
 #include "ListingPdfRenderer.h"
 
 #include "PdfDocument.h"
-#include "listing/FolderWalk.h"
 #include "listing/ListingOptions.h"
 #include "listing/ListingRun.h"
-#include "platform/IoError.h"
+#include "listing/SaveCancelled.h"
+#include "platform/InputFile.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace zintrel {
@@ -57,78 +54,22 @@ ColorFractions lineColor(const std::string& line, const ListingOptions& options)
     return fractions(line.find(kFolderSizeMark) != std::string::npos ? options.folderColor : options.fileColor);
 }
 
-// Reads lines of any length; the line end (LF, CR LF or a lone CR) is not part of a line.
-class LineReader {
-public:
-    explicit LineReader(const std::string& path)
-        : m_path(path)
-        , m_file(std::fopen(path.c_str(), "rbe"))
-    {
-        if (!m_file)
-            throw IoError(errno, path);
-    }
-    ~LineReader()
-    {
-        if (m_file)
-            std::fclose(m_file);
-        std::free(m_buffer);
-    }
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
-
-    bool next(std::string& line)
-    {
-        errno = 0;
-        ssize_t length = ::getdelim(&m_buffer, &m_capacity, '\n', m_file);
-        if (length < 0) {
-            if (std::ferror(m_file))
-                throw IoError(errno ? errno : EIO, m_path);
-            return false;
-        }
-        if (length > 0 && m_buffer[length - 1] == '\n')
-            --length;
-        if (length > 0 && m_buffer[length - 1] == '\r')
-            --length;
-        line.assign(m_buffer, static_cast<std::size_t>(length));
-        return true;
-    }
-
-    void close()
-    {
-        std::FILE* file = m_file;
-        m_file = nullptr;
-        if (std::fclose(file) != 0)
-            throw IoError(errno, m_path);
-    }
-
-private:
-    std::string m_path;
-    std::FILE* m_file;
-    char* m_buffer = nullptr;
-    std::size_t m_capacity = 0;
-};
-
-bool passwordsAcceptable(const ListingOptions& options)
-{
-    return !options.pdfSecurity || (!options.pdfPassword.empty() && options.pdfPassword == options.pdfPasswordConfirm);
-}
-
 } // namespace
 
 std::string makerInformation() { return std::string(kMakerName) + "   (" + kMakerAddress + ")"; }
 
 std::string productInformation() { return std::string(kProductName) + " (" + kMakerAddress + ")"; }
 
-void ListingPdfRenderer::render(const std::string& listingPath, const std::string& outputPath,
-                                const ListingOptions& options, const std::function<void(const std::string&)>& notice,
+void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output, const ListingOptions& options,
+                                const std::function<void(const std::string&)>& notice,
                                 const std::atomic<bool>* cancel)
 {
     // Checked before the walk already; checked again so no caller can draw a whole listing
     // only to throw it away.
-    if (!passwordsAcceptable(options))
+    if (!options.passwordsAcceptable())
         throw std::runtime_error(kPasswordMessage);
 
-    LineReader listing(listingPath);
+    LineReader listing(listingFile);
     PdfDocument document;
     if (options.landscape) {
         double width = document.pagewidth();
@@ -155,7 +96,6 @@ void ListingPdfRenderer::render(const std::string& listingPath, const std::strin
         document.settextcolor(color.red, color.green, color.blue);
         document.DrawText(kLeftEdge, y, line);
     }
-    listing.close();
 
     document.SetInformation(kAuthorKey, options.pdfAuthor);
     document.SetInformation(kTitleKey, options.pdfTitle);
@@ -171,7 +111,7 @@ void ListingPdfRenderer::render(const std::string& listingPath, const std::strin
         document.Encrypt(options.pdfPassword, options.pdfPassword, kAes256, permissions);
     else
         document.Encrypt("", "", kAes256, permissions);
-    document.SaveToFile(outputPath);
+    document.SaveTo(output);
 }
 
 } // namespace zintrel

@@ -17,7 +17,7 @@ inline constexpr const char* kFontNotice = "The selected font can not be used in
 // chosen permissions and passwords. Needs a QGuiApplication.
 class ListingPdfRenderer : public PdfRenderer {
 public:
-    void render(const std::string& listingPath, const std::string& outputPath, const ListingOptions& options,
+    void render(const InputFile& listing, OutputFile& output, const ListingOptions& options,
                 const std::function<void(const std::string&)>& notice, const std::atomic<bool>* cancel) override;
 };
 

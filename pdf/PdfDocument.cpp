@@ -1,8 +1,11 @@
 #include "PdfDocument.h"
 
 #include "PdfFinisher.h"
+#include "platform/FileDescriptor.h"
+#include "platform/InputFile.h"
 #include "platform/IoError.h"
-#include "platform/TempFiles.h"
+#include "platform/OutputFile.h"
+#include "platform/TempFile.h"
 
 #include <QColor>
 #include <QFont>
@@ -19,6 +22,7 @@
 
 #include <array>
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -61,78 +65,49 @@ const char* const kInformationKeys[] = {nullptr, "/Author", "/Title", "/Subject"
 
 [[noreturn]] void fail(const std::string& text) { throw std::runtime_error(text); }
 
-// Writes the drawing to a file descriptor through a buffer of its own, so a write error
-// keeps its errno for the error box.
+// Hands QPdfWriter's output to an OutputFile. QPdfWriter cannot take an exception, so the
+// first failure is kept and given to the caller by finish().
 class DescriptorDevice : public QIODevice {
 public:
     DescriptorDevice(int fd, std::string path)
-        : m_fd(fd)
-        , m_path(std::move(path))
+        : m_out(fd, std::move(path))
     {
-        m_buffer.reserve(kBufferSize);
-    }
-    ~DescriptorDevice() override
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
     }
 
     bool isSequential() const override { return true; }
 
-    // Flushes and closes; throws IoError on the first failure met so far.
+    // Flushes; throws IoError on the first failure met so far.
     void finish()
     {
-        flushBuffer();
-        int fd = m_fd;
-        m_fd = -1;
-        if (m_error == 0 && ::close(fd) != 0)
-            m_error = errno;
+        if (!m_error)
+            record([this] { m_out.flush(); });
         QIODevice::close();
-        if (m_error != 0)
-            throw IoError(m_error, m_path);
+        if (m_error)
+            throw *m_error;
     }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 length) override
     {
-        if (m_error != 0)
-            return -1;
-        if (m_buffer.size() + static_cast<std::size_t>(length) > kBufferSize)
-            flushBuffer();
-        if (static_cast<std::size_t>(length) >= kBufferSize)
-            writeAll(data, static_cast<std::size_t>(length));
-        else
-            m_buffer.insert(m_buffer.end(), data, data + length);
-        return m_error == 0 ? length : -1;
+        if (!m_error)
+            record([&] { m_out.write(std::string_view(data, static_cast<std::size_t>(length))); });
+        return m_error ? -1 : length;
     }
 
 private:
-    static constexpr std::size_t kBufferSize = 1 << 16;
-
-    void flushBuffer()
+    template <typename Write>
+    void record(Write write)
     {
-        writeAll(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-    }
-    void writeAll(const char* data, std::size_t length)
-    {
-        while (length > 0 && m_error == 0) {
-            ssize_t written = ::write(m_fd, data, length);
-            if (written < 0) {
-                if (errno != EINTR)
-                    m_error = errno;
-                continue;
-            }
-            data += written;
-            length -= static_cast<std::size_t>(written);
+        try {
+            write();
+        } catch (const IoError& error) {
+            m_error = error;
         }
     }
 
-    int m_fd;
-    std::string m_path;
-    std::vector<char> m_buffer;
-    int m_error = 0;
+    OutputFile m_out;
+    std::optional<IoError> m_error;
 };
 
 QPageLayout pageLayout(double width, double height)
@@ -192,7 +167,7 @@ void keepLargeBuffersInHeap()
 struct PdfDocument::Impl {
     Impl()
         : drawingFile(temporaryFolder(), "zintrel-pdf-", ".pdf")
-        , device(drawingFile.takeFd(), drawingFile.path())
+        , device(drawingFile.fd(), drawingFile.path())
         , writer(&device)
     {
         device.open(QIODevice::WriteOnly);
@@ -379,6 +354,18 @@ void PdfDocument::Encrypt(const std::string& ownerPassword, const std::string& u
 
 void PdfDocument::SaveToFile(const std::string& path)
 {
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd)
+        throw IoError(errno, path);
+    OutputFile out(fd.get(), path);
+    SaveTo(out);
+    out.flush();
+    if (int error = fd.close())
+        throw IoError(error, path);
+}
+
+void PdfDocument::SaveTo(OutputFile& out)
+{
     Impl& d = *m_impl;
     // A document nobody drew on still gets its one page.
     d.ensureStarted();
@@ -396,11 +383,13 @@ void PdfDocument::SaveToFile(const std::string& path)
     finish.permissions = d.permissions;
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
+    InputFile drawing(d.drawingFile.fd(), d.drawingFile.path());
     try {
-        finishPdf(d.drawingFile.path(), path, finish);
+        finishPdf(drawing, out, finish);
     } catch (const IoError&) {
         throw;
     } catch (const std::exception& error) {
+        // qpdf's own failures and an unreadable drawing alike.
         fail(std::string("The PDF document could not be written: ") + error.what());
     }
 }

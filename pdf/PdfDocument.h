@@ -5,6 +5,8 @@
 
 namespace zintrel {
 
+class OutputFile;
+
 // One PDF document being built: pages are drawn in points from the bottom-left corner and
 // streamed to a temporary file as they are finished; SaveToFile then adds the document
 // information and the security and writes the result. Needs a QGuiApplication. Every
@@ -54,6 +56,9 @@ public:
     // Finishes the document and writes it to path (created or truncated). Drawing after
     // this throws.
     void SaveToFile(const std::string& path);
+    // The same into out, which must stand at the start of an empty file; the caller
+    // flushes it.
+    void SaveTo(OutputFile& out);
 
 private:
     struct Impl;

@@ -7,6 +7,9 @@
 
 namespace zintrel {
 
+class InputFile;
+class OutputFile;
+
 // What the finished document gets besides the drawing.
 struct PdfFinish {
     std::map<std::string, std::string> information; // PDF key ("/Author") to UTF-8 text
@@ -17,11 +20,11 @@ struct PdfFinish {
     std::function<bool(char32_t)> drawn;         // the characters drawn, for repairToUnicode
 };
 
-// Copies the PDF that QPdfWriter left at drawingPath to targetPath one object at a time,
-// adding the document information and the encryption and repairing the fonts' ToUnicode
-// maps. Memory stays that of the largest object and the cross-reference table, however many
-// pages there are (a whole-document rewrite holds every page's objects at once). Throws
-// IoError for file trouble, std::runtime_error for a drawing it cannot read.
-void finishPdf(const std::string& drawingPath, const std::string& targetPath, const PdfFinish& finish);
+// Copies the PDF that QPdfWriter drew to target one object at a time, adding the document
+// information and the encryption and repairing the fonts' ToUnicode maps. Memory stays
+// that of the largest object and the cross-reference table, however many pages there are
+// (a whole-document rewrite holds every page's objects at once). Throws IoError for file
+// trouble, UnreadableDrawing for a drawing it cannot read.
+void finishPdf(const InputFile& drawing, OutputFile& target, const PdfFinish& finish);
 
 } // namespace zintrel

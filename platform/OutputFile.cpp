@@ -13,12 +13,6 @@ OutputFile::OutputFile(int fd, std::string displayPath)
 {
 }
 
-OutputFile::~OutputFile()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 void OutputFile::writeAll(const char* data, std::size_t size)
 {
     while (size > 0) {
@@ -53,18 +47,10 @@ void OutputFile::flush()
     writeAll(m_buffer, used);
 }
 
-void OutputFile::close(bool sync)
+void OutputFile::sync()
 {
     flush();
-    if (sync && ::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS) {
-        int err = errno;
-        ::close(m_fd);
-        m_fd = -1;
-        throw IoError(err, m_displayPath);
-    }
-    int rc = ::close(m_fd);
-    m_fd = -1;
-    if (rc != 0 && errno != EINTR)
+    if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
         throw IoError(errno, m_displayPath);
 }
 

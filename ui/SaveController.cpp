@@ -14,17 +14,11 @@
 
 #include <thread>
 
-#if __has_include("pdf/ListingPdfRenderer.h")
-#include "pdf/ListingPdfRenderer.h"
-#define ZINTREL_UI_HAS_PDF 1
-#endif
-
 namespace zintrel {
 
 namespace {
 
 const QString kReplaceQuestion = QStringLiteral("%1 already exists.\nDo you want to replace it?");
-const char* const kUnknownError = "The listing could not be saved.";
 
 QString fromLocal(const std::string& text)
 {
@@ -34,18 +28,16 @@ QString fromLocal(const std::string& text)
 } // namespace
 
 SaveController::SaveController(QWidget& mainWindow, UserDialogs& dialogs, ShellOpen& shell,
-                               SaveTargetDialog& targetDialog, std::function<void(const QString&)> showTarget)
+                               SaveTargetDialog& targetDialog, SaveEnvironment environment,
+                               std::function<void(const QString&)> showTarget)
     : m_window(mainWindow)
     , m_dialogs(dialogs)
     , m_shell(shell)
     , m_targetDialog(targetDialog)
     , m_showTarget(std::move(showTarget))
+    , m_environment(std::move(environment))
     , m_progress(std::make_unique<SaveProgressDialog>(m_progressState, &mainWindow))
 {
-#ifdef ZINTREL_UI_HAS_PDF
-    m_pdfRenderer = std::make_shared<ListingPdfRenderer>();
-    m_environment.pdfRenderer = m_pdfRenderer.get();
-#endif
 }
 
 SaveController::~SaveController() = default;
@@ -62,17 +54,8 @@ SaveOutcome SaveController::save(const ListingOptions& options, const std::strin
     m_progressState.reset();
     m_workerDone = false;
     std::thread worker([&] {
-        try {
-            m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel);
-        } catch (const SaveCancelled&) {
-            outcome = SaveOutcome::Cancelled;
-        } catch (const std::exception& error) {
-            outcome = SaveOutcome::Failed;
-            errorText = error.what();
-        } catch (...) {
-            outcome = SaveOutcome::Failed;
-            errorText = kUnknownError;
-        }
+        outcome = outcomeOf([&] { m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel); },
+                            errorText);
         QMetaObject::invokeMethod(this, &SaveController::workerFinished, Qt::QueuedConnection);
     });
     waitForWorker();

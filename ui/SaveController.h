@@ -29,9 +29,10 @@ class UserDialogs;
 class SaveController : public QObject, public ListingUi {
     Q_OBJECT
 public:
-    // showTarget receives the completed name for the main window's label.
+    // environment says what the saves write with (the PDF renderer among it); showTarget
+    // receives the completed name for the main window's label.
     SaveController(QWidget& mainWindow, UserDialogs& dialogs, ShellOpen& shell, SaveTargetDialog& targetDialog,
-                   std::function<void(const QString&)> showTarget);
+                   SaveEnvironment environment, std::function<void(const QString&)> showTarget);
     ~SaveController() override;
 
     // One save of folder with options; returns when it is over and reported.
@@ -66,7 +67,6 @@ private:
 
     ListingRun m_run; // its run state lives as long as the program
     SaveEnvironment m_environment;
-    std::shared_ptr<PdfRenderer> m_pdfRenderer;
     SaveProgressState m_progressState;
     std::unique_ptr<SaveProgressDialog> m_progress;
     std::chrono::milliseconds m_progressDelay{400};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "listing/FolderWalk.h"
+#include "listing/ListingProgress.h"
 
 #include <QString>
 

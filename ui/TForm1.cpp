@@ -89,7 +89,7 @@ QString folderReadError(const QString& path)
 
 } // namespace
 
-TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell)
+TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer)
     : m_dialogs(dialogs)
     , m_shell(shell)
 {
@@ -103,7 +103,9 @@ TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell)
     buildFolderPickers();
 
     m_targetDialog = std::make_unique<SaveTargetDialog>(m_dialogs, this);
-    m_save = std::make_unique<SaveController>(*this, m_dialogs, m_shell, *m_targetDialog,
+    SaveEnvironment environment;
+    environment.pdfRenderer = pdfRenderer;
+    m_save = std::make_unique<SaveController>(*this, m_dialogs, m_shell, *m_targetDialog, std::move(environment),
                                               [this](const QString& path) { setFileLabel(path); });
 
     connect(cmdSettings, &QToolButton::clicked, this, &TForm1::cmdSettingsClick);

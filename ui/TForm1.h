@@ -19,6 +19,7 @@ namespace zintrel {
 
 class FileListModel;
 class FolderTreeModel;
+class PdfRenderer;
 class SaveController;
 class SaveTargetDialog;
 class ShellOpen;
@@ -32,7 +33,8 @@ class UserDialogs;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    TForm1(UserDialogs& dialogs, ShellOpen& shell);
+    // pdfRenderer: what PDF saves are drawn with; null refuses them.
+    TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer);
     ~TForm1() override;
 
     // The two dialogs, created after this window.

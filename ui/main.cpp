@@ -7,6 +7,7 @@
 #include "UserDialogs.h"
 #include "WindowLook.h"
 #include "pdf/FontSubstitutes.h"
+#include "pdf/ListingPdfRenderer.h"
 #include "platform/ShellOpen.h"
 
 #include <QApplication>
@@ -36,7 +37,8 @@ int main(int argc, char** argv)
 
     WidgetDialogs dialogs;
     DesktopShellOpen shell;
-    TForm1 Form1(dialogs, shell);
+    ListingPdfRenderer pdfRenderer;
+    TForm1 Form1(dialogs, shell, &pdfRenderer);
     TfrmOptions frmOptions(Form1, dialogs);
     TfrmAbout frmAbout(Form1, shell);
     Form1.attachDialogs(frmOptions, frmAbout);

@@ -5,6 +5,8 @@
 #include "SaveProgressDialog.h"
 #include "WindowsFixture.h"
 #include "listing/PdfRenderer.h"
+#include "listing/SaveCancelled.h"
+#include "platform/OutputFile.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -68,12 +70,11 @@ private:
 // A PDF stage that runs until it is cancelled, so Cancel always meets a running save.
 class EndlessRenderer : public PdfRenderer {
 public:
-    void render(const std::string&, const std::string& outputPath, const ListingOptions&,
+    void render(const InputFile&, OutputFile& output, const ListingOptions&,
                 const std::function<void(const std::string&)>&, const std::atomic<bool>* cancel) override
     {
-        QFile partial(QString::fromStdString(outputPath));
-        if (partial.open(QIODevice::WriteOnly))
-            partial.write("%PDF-partial");
+        output.write("%PDF-partial");
+        output.flush();
         started = true;
         while (!cancel->load())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -334,7 +335,6 @@ TEST_F(SaveTest, MessagesFromTheWorkerAreShownOnTheWindowThread)
     EXPECT_EQ(dialogs.messageThreads, QList<QThread*>{QThread::currentThread()});
 }
 
-#if __has_include("pdf/ListingPdfRenderer.h")
 TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
 {
     answerDialog(target(QStringLiteral("list.txt")), 1);
@@ -345,7 +345,6 @@ TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
     EXPECT_EQ(shell.opened, QStringList{written});
     EXPECT_EQ(QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
 }
-#endif
 
 } // namespace
 } // namespace zintrel::test

@@ -4,6 +4,7 @@
 #include "TForm1.h"
 #include "TfrmAbout.h"
 #include "TfrmOptions.h"
+#include "pdf/ListingPdfRenderer.h"
 
 #include <QTemporaryDir>
 #include <QWidget>
@@ -36,6 +37,7 @@ protected:
 
     FakeDialogs dialogs;
     FakeShell shell;
+    ListingPdfRenderer pdfRenderer;
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TfrmOptions> frmOptions;
     std::unique_ptr<TfrmAbout> frmAbout;

@@ -1,8 +1,12 @@
 #include "TempTree.h"
 #include "TestListing.h"
 
+#include "listing/ListingProgress.h"
 #include "listing/PdfRenderer.h"
+#include "listing/SaveCancelled.h"
+#include "platform/InputFile.h"
 #include "platform/IoError.h"
+#include "platform/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -136,16 +140,15 @@ public:
     bool fail = false;
     int calls = 0;
     std::string listingSeen;
-    std::string outputPath;
 
-    void render(const std::string& listingPath, const std::string& output, const ListingOptions&,
+    void render(const InputFile& listing, OutputFile& output, const ListingOptions&,
                 const std::function<void(const std::string&)>& notice, const std::atomic<bool>*) override
     {
         ++calls;
-        EXPECT_EQ(listingPath.rfind(listingFolder + "/", 0), 0u) << listingPath;
-        listingSeen = readFile(listingPath);
-        outputPath = output;
-        writeFile(output, "%PDF-fake\n" + listingSeen);
+        EXPECT_EQ(listing.displayPath().rfind(listingFolder + "/", 0), 0u) << listing.displayPath();
+        listingSeen.assign(listing.size(), '\0');
+        EXPECT_EQ(listing.readAt(0, listingSeen.data(), listingSeen.size()), listingSeen.size());
+        output.write("%PDF-fake\n" + listingSeen);
         notice("font notice");
         if (fail)
             throw std::runtime_error("renderer broke");

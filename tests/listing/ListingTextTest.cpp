@@ -1,4 +1,5 @@
 #include "listing/ListingOptions.h"
+#include "listing/EntryFilter.h"
 #include "listing/ListingText.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "PdfReadBack.h"
 #include "TestFiles.h"
-#include "listing/FolderWalk.h"
+#include "listing/SaveCancelled.h"
 #include "listing/ListingOptions.h"
 #include "listing/ListingRun.h"
 #include "platform/IoError.h"
@@ -37,7 +37,7 @@ Render renderListing(const TestFolder& folder, const std::vector<std::string>& l
     std::string listing = folder.writeListing("listing.txt", lines);
     result.pdf = folder.path("out.pdf");
     ListingPdfRenderer renderer;
-    renderer.render(listing, result.pdf, options,
+    renderFile(renderer, listing, result.pdf, options,
                     [&result](const std::string& text) { result.notices.push_back(text); }, cancel);
     return result;
 }
@@ -401,7 +401,7 @@ TEST(ListingPdfRenderer, ReadsLineEndsOfEveryKindAndVeryLongLines)
     ListingOptions options;
     ListingPdfRenderer renderer;
     std::string pdfPath = folder.path("out.pdf");
-    renderer.render(listing, pdfPath, options, nullptr, nullptr);
+    renderFile(renderer, listing, pdfPath, options, nullptr, nullptr);
 
     PdfContent pdf = readPdf(pdfPath);
     ASSERT_EQ(pdf.lines.size(), 3u);
@@ -453,7 +453,7 @@ TEST_P(FailureTest, ThrowsAndWritesNoDocument)
     ListingPdfRenderer renderer;
     bool threw = false;
     try {
-        renderer.render(listing, output, options, nullptr, &cancel);
+        renderFile(renderer, listing, output, options, nullptr, &cancel);
     } catch (const SaveCancelled&) {
         threw = c.failure == Failure::Cancelled;
     } catch (const std::exception& error) {
@@ -495,7 +495,7 @@ TEST_P(FileErrorTest, NamesTheFileForTheErrorBox)
     std::string output = c.output.front() == '/' ? c.output : folder.path(c.output);
     ListingPdfRenderer renderer;
     try {
-        renderer.render(listing, output, ListingOptions{}, nullptr, nullptr);
+        renderFile(renderer, listing, output, ListingOptions{}, nullptr, nullptr);
         FAIL() << "no error";
     } catch (const IoError& error) {
         EXPECT_EQ(std::string(error.what()), c.text + "\n" + output);
@@ -519,11 +519,11 @@ TEST(ListingPdfRenderer, LeavesNoTemporaryFileBehind)
 
     std::string listing = folder.writeListing("listing.txt", entryLines(200));
     ListingPdfRenderer renderer;
-    renderer.render(listing, folder.path("done.pdf"), ListingOptions{}, nullptr, nullptr);
+    renderFile(renderer, listing, folder.path("done.pdf"), ListingOptions{}, nullptr, nullptr);
     std::atomic<bool> cancel{true};
-    EXPECT_THROW(renderer.render(listing, folder.path("cancelled.pdf"), ListingOptions{}, nullptr, &cancel),
+    EXPECT_THROW(renderFile(renderer, listing, folder.path("cancelled.pdf"), ListingOptions{}, nullptr, &cancel),
                  SaveCancelled);
-    EXPECT_THROW(renderer.render(listing, "/dev/full", ListingOptions{}, nullptr, nullptr), IoError);
+    EXPECT_THROW(renderFile(renderer, listing, "/dev/full", ListingOptions{}, nullptr, nullptr), IoError);
 
     if (saved)
         ::setenv("TMPDIR", previous.c_str(), 1);

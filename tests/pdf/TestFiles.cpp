@@ -1,5 +1,15 @@
 #include "TestFiles.h"
 
+#include "listing/PdfRenderer.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileDescriptor.h"
+#include "platform/InputFile.h"
+#include "platform/IoError.h"
+#include "platform/OutputFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+
 #include <fstream>
 #include <stdexcept>
 
@@ -12,4 +22,20 @@ std::string TestFolder::writeListing(const std::string& name, const std::vector<
     if (!out.flush())
         throw std::runtime_error("cannot write " + file);
     return file;
+}
+
+void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
+                const zintrel::ListingOptions& options, const std::function<void(const std::string&)>& notice,
+                const std::atomic<bool>* cancel)
+{
+    using namespace zintrel;
+    FileDescriptor listingFd(::open(listingPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!listingFd)
+        throw IoError(errno, listingPath);
+    InputFile listing(listingFd.get(), listingPath);
+    AtomicFile target(outputPath);
+    OutputFile out(target.fd(), outputPath);
+    renderer.render(listing, out, options, notice, cancel);
+    out.flush();
+    target.commit();
 }

@@ -2,8 +2,15 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace zintrel {
+class PdfRenderer;
+struct ListingOptions;
+}
 
 // A private folder for one test, removed with it.
 class TestFolder {
@@ -15,3 +22,11 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Renders the listing file at listingPath into a PDF at outputPath, as a save does: the
+// PDF appears only when the whole render succeeded. Throws what the renderer throws, and
+// IoError for a listing or output that cannot be opened.
+void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
+                const zintrel::ListingOptions& options,
+                const std::function<void(const std::string&)>& notice = nullptr,
+                const std::atomic<bool>* cancel = nullptr);

@@ -1,6 +1,9 @@
 #include "platform/IoError.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileDescriptor.h"
+#include "platform/InputFile.h"
 #include "platform/OutputFile.h"
-#include "platform/TempFiles.h"
+#include "platform/TempFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -60,11 +63,11 @@ mode_t modeOf(const std::string& path)
     return st.st_mode & 07777;
 }
 
-void writeAndClose(int fd, const std::string& path, const std::string& text)
+void writeSynced(int fd, const std::string& path, const std::string& text)
 {
     OutputFile out(fd, path);
     out.write(text);
-    out.close(true);
+    out.sync();
 }
 
 TEST(ErrorText, UserTextsForErrorNumbers)
@@ -93,42 +96,44 @@ TEST(OutputFile, KeepsTheOrderOfSmallAndLargeWrites)
     const std::string path = folder.path("out.txt");
     std::string expected;
     {
-        OutputFile out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), path);
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        OutputFile out(fd.get(), path);
         for (std::size_t size : {1u, 70000u, 3u, 65535u, 65536u, 2u, 200000u}) {
             std::string piece(size, static_cast<char>('a' + size % 26));
             out.write(piece);
             out.put('|');
             out.endLine();
             expected += piece + "|\r\n";
+            EXPECT_EQ(out.offset(), expected.size());
         }
-        out.close(false);
+        out.flush();
+        EXPECT_EQ(fd.close(), 0);
     }
     EXPECT_EQ(readFile(path), expected);
 }
 
 TEST(OutputFile, FailuresThrowWithTheErrorText)
 {
-    int full = ::open("/dev/full", O_WRONLY);
-    if (full < 0)
+    FileDescriptor full(::open("/dev/full", O_WRONLY));
+    if (!full)
         GTEST_SKIP() << "no /dev/full";
     try {
-        writeAndClose(full, "/dev/full", "abc");
+        writeSynced(full.get(), "/dev/full", "abc");
         ADD_FAILURE() << "no error from /dev/full";
     } catch (const IoError& error) {
         EXPECT_EQ(error.errorNumber(), ENOSPC);
         EXPECT_STREQ(error.what(), "Disk full\n/dev/full");
     }
 
-    // Writes beyond the buffer fail at once, not only at the close.
-    full = ::open("/dev/full", O_WRONLY);
-    OutputFile out(full, "/dev/full");
+    // Writes beyond the buffer fail at once, not only at the flush.
+    OutputFile out(full.get(), "/dev/full");
     EXPECT_THROW(out.write(std::string(1 << 17, 'x')), IoError);
 
     ScratchFolder folder;
     writeFile(folder.path("ro"), "");
-    int readOnly = ::open(folder.path("ro").c_str(), O_RDONLY);
+    FileDescriptor readOnly(::open(folder.path("ro").c_str(), O_RDONLY));
     try {
-        writeAndClose(readOnly, "ro", "abc");
+        writeSynced(readOnly.get(), "ro", "abc");
         ADD_FAILURE() << "no error from a descriptor opened for reading";
     } catch (const IoError& error) {
         EXPECT_EQ(std::string(error.what()), errorText(EBADF) + "\nro");
@@ -145,7 +150,7 @@ TEST(AtomicFile, NewFileAppearsOnlyAtCommit)
         EXPECT_FALSE(file.inPlace());
         EXPECT_NE(file.writePath(), target);
         EXPECT_EQ(file.writePath().rfind(folder.root() + "/", 0), 0u) << "written beside the target";
-        writeAndClose(file.takeFd(), file.writePath(), "content");
+        writeSynced(file.fd(), file.writePath(), "content");
         EXPECT_EQ(::access(target.c_str(), F_OK), -1);
         file.commit();
     }
@@ -163,17 +168,17 @@ TEST(AtomicFile, ExistingFileKeepsContentWithoutCommitAndModeWithIt)
     ::chmod(target.c_str(), 0604);
     {
         AtomicFile file(target);
-        writeAndClose(file.takeFd(), file.writePath(), "half");
+        writeSynced(file.fd(), file.writePath(), "half");
     }
     EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(folder.names(), Names{"list.txt"});
     {
-        AtomicFile file(target); // the descriptor is never taken: the destructor closes it
+        AtomicFile file(target); // nothing written, no commit
     }
     EXPECT_EQ(folder.names(), Names{"list.txt"});
     {
         AtomicFile file(target);
-        writeAndClose(file.takeFd(), file.writePath(), "new");
+        writeSynced(file.fd(), file.writePath(), "new");
         file.commit();
     }
     EXPECT_EQ(readFile(target), "new");
@@ -189,7 +194,7 @@ TEST(AtomicFile, LinkSurvivesAndItsTargetIsReplaced)
     ASSERT_EQ(::symlink("real/list.txt", folder.path("link.txt").c_str()), 0);
     {
         AtomicFile file(folder.path("link.txt"));
-        writeAndClose(file.takeFd(), file.writePath(), "new");
+        writeSynced(file.fd(), file.writePath(), "new");
         file.commit();
     }
     struct stat st {};
@@ -202,7 +207,7 @@ TEST(AtomicFile, LinkSurvivesAndItsTargetIsReplaced)
     ASSERT_EQ(::symlink("real/later.txt", folder.path("dangling.txt").c_str()), 0);
     {
         AtomicFile file(folder.path("dangling.txt"));
-        writeAndClose(file.takeFd(), file.writePath(), "made");
+        writeSynced(file.fd(), file.writePath(), "made");
         file.commit();
     }
     ASSERT_EQ(::lstat(folder.path("dangling.txt").c_str(), &st), 0);
@@ -216,7 +221,7 @@ TEST(AtomicFile, DeviceIsWrittenInPlace)
         AtomicFile file("/dev/null");
         EXPECT_TRUE(file.inPlace());
         EXPECT_EQ(file.writePath(), "/dev/null");
-        writeAndClose(file.takeFd(), file.writePath(), "anything");
+        writeSynced(file.fd(), file.writePath(), "anything");
         EXPECT_NO_THROW(file.commit());
     }
     struct stat st {};
@@ -227,7 +232,6 @@ TEST(AtomicFile, DeviceIsWrittenInPlace)
 TEST(TempFile, UniquePrivateAndRemoved)
 {
     ScratchFolder folder;
-    std::string kept;
     {
         TempFile first(folder.root(), "zintrel-listing-", ".txt");
         TempFile second(folder.root() + "/", "zintrel-listing-", ".txt");
@@ -237,16 +241,13 @@ TEST(TempFile, UniquePrivateAndRemoved)
             EXPECT_TRUE(file->path().ends_with(".txt")) << file->path();
             EXPECT_EQ(modeOf(file->path()), 0600u);
         }
-        int fd = second.takeFd();
-        EXPECT_EQ(::write(fd, "x", 1), 1);
-        ::close(fd);
-        second.release();
-        kept = second.path();
+        EXPECT_EQ(::write(second.fd(), "x", 1), 1);
         TempFile third(folder.root(), "a", "");
         third.remove();
         EXPECT_EQ(::access(third.path().c_str(), F_OK), -1);
+        EXPECT_EQ(::write(third.fd(), "still open", 10), 10);
     }
-    EXPECT_EQ(folder.names(), Names{kept.substr(folder.root().size() + 1)});
+    EXPECT_EQ(folder.names(), Names{});
     EXPECT_THROW(TempFile(folder.path("missing"), "p", ".txt"), IoError);
 }
 

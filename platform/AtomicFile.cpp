@@ -1,4 +1,4 @@
-#include "TempFiles.h"
+#include "AtomicFile.h"
 
 #include "IoError.h"
 
@@ -47,49 +47,6 @@ int createUnique(std::string& path, int suffixLength)
 
 } // namespace
 
-std::string temporaryFolder()
-{
-    const char* dir = std::getenv("TMPDIR");
-    if (dir && dir[0] == '/')
-        return dir;
-    return "/tmp";
-}
-
-TempFile::TempFile(const std::string& folder, const std::string& prefix, const std::string& suffix)
-{
-    std::string path = folder;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += prefix + "XXXXXX" + suffix;
-    m_fd = createUnique(path, static_cast<int>(suffix.size()));
-    if (m_fd < 0)
-        throw IoError(errno, folder);
-    m_path = path;
-}
-
-TempFile::~TempFile()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    if (m_remove)
-        ::unlink(m_path.c_str());
-}
-
-int TempFile::takeFd()
-{
-    int fd = m_fd;
-    m_fd = -1;
-    return fd;
-}
-
-void TempFile::remove()
-{
-    if (m_remove) {
-        ::unlink(m_path.c_str());
-        m_remove = false;
-    }
-}
-
 AtomicFile::AtomicFile(const std::string& target)
     : m_target(target)
 {
@@ -120,12 +77,12 @@ AtomicFile::AtomicFile(const std::string& target)
     if (!exists || S_ISREG(st.st_mode)) {
         // A short name of our own, so that a target name of any allowed length works.
         std::string temp = folderOf(m_target) + "/.zintrel-XXXXXX.part";
-        m_fd = createUnique(temp, 5);
-        if (m_fd >= 0) {
+        m_fd.reset(createUnique(temp, 5));
+        if (m_fd) {
             m_writePath = temp;
             mode_t mode = exists ? (st.st_mode & 07777) : defaultFileMode();
-            ::fchmod(m_fd, mode);
-            if (exists && ::fchown(m_fd, st.st_uid, st.st_gid) != 0) {
+            ::fchmod(m_fd.get(), mode);
+            if (exists && ::fchown(m_fd.get(), st.st_uid, st.st_gid) != 0) {
                 // Keeping the owner needs privileges we may lack; the content matters more.
             }
             return;
@@ -136,8 +93,8 @@ AtomicFile::AtomicFile(const std::string& target)
             throw IoError(err, m_target);
     }
 
-    m_fd = ::open(m_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0)
+    m_fd.reset(::open(m_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!m_fd)
         throw IoError(errno, m_target);
     m_writePath = m_target;
     m_inPlace = true;
@@ -145,25 +102,15 @@ AtomicFile::AtomicFile(const std::string& target)
 
 AtomicFile::~AtomicFile()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_fd.reset();
     if (!m_committed && !m_inPlace && !m_writePath.empty())
         ::unlink(m_writePath.c_str());
 }
 
-int AtomicFile::takeFd()
-{
-    int fd = m_fd;
-    m_fd = -1;
-    return fd;
-}
-
 void AtomicFile::commit()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    if (int err = m_fd.close())
+        throw IoError(err, m_target);
     if (!m_inPlace && ::rename(m_writePath.c_str(), m_target.c_str()) != 0)
         throw IoError(errno, m_target);
     m_committed = true;
