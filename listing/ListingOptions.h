@@ -80,6 +80,8 @@ struct ListingOptions {
     // The defaults, with both dates on the given local day at their fixed times of day.
     static ListingOptions defaults(int year, int month, int day);
 
+    bool operator==(const ListingOptions&) const = default;
+
     // False when PDF security is on and the password is empty or its confirmation differs.
     bool passwordsAcceptable() const
     {

@@ -324,6 +324,7 @@ void TfrmOptions::buildPdfGroup()
 
 void TfrmOptions::FormCreate()
 {
+    bindControls();
     centreOnScreen(*this);
     QDate today = QDate::currentDate();
     // The start values: every default, with both dates on today at their fixed times.
@@ -332,43 +333,59 @@ void TfrmOptions::FormCreate()
     applyWindowBackground(*this);
 }
 
+void TfrmOptions::bindControls()
+{
+    m_checkRows = {
+        {chkDisp[0], &ListingOptions::showName, false},
+        {chkDisp[1], &ListingOptions::showSize, false},
+        {chkDisp[2], &ListingOptions::showAttributes, false},
+        {chkDisp[3], &ListingOptions::showDateTime, false},
+        {chkDisp[4], &ListingOptions::showPath, false},
+        {chkDisp[5], &ListingOptions::showLevel, false},
+        {CheckBox1, &ListingOptions::excludeReadOnly, false},
+        {CheckBox2, &ListingOptions::excludeHidden, false},
+        {CheckBox3, &ListingOptions::excludeSystem, false},
+        {CheckBox4, &ListingOptions::excludeVolumeId, false},
+        {CheckBox5, &ListingOptions::excludeDirectory, false},
+        {CheckBox6, &ListingOptions::excludeArchive, false},
+        {CheckBox7, &ListingOptions::excludeAnyFile, false},
+        {chkSpecSize, &ListingOptions::sizeFilterEnabled, false},
+        {chkSpecDate, &ListingOptions::dateFilterEnabled, false},
+        {chkPass, &ListingOptions::pdfSecurity, false},
+        // The boxes stand under "Do not allow:": a ticked box withholds the permission.
+        {chkAllowPrint, &ListingOptions::allowPrint, true},
+        {chkAllowChange, &ListingOptions::allowChange, true},
+        {chkAllowCopy, &ListingOptions::allowCopy, true},
+    };
+    m_editRows = {
+        {EditFileMask, &ListingOptions::fileMask},
+        {editTitle, &ListingOptions::pdfTitle},
+        {editAuthor, &ListingOptions::pdfAuthor},
+        {EditPass, &ListingOptions::pdfPassword},
+        {EditPass2, &ListingOptions::pdfPasswordConfirm},
+    };
+    m_spinRows = {
+        {SpinEdit3, &ListingOptions::fieldSpacing},
+        {SpinEdit2, &ListingOptions::indentSize},
+    };
+}
+
 ListingOptions TfrmOptions::options() const
 {
     ListingOptions options;
-    bool* columns[6] = {&options.showName,     &options.showSize, &options.showAttributes,
-                        &options.showDateTime, &options.showPath, &options.showLevel};
-    for (int i = 0; i < 6; ++i)
-        *columns[i] = chkDisp[i]->isChecked();
-    options.fieldSpacing = SpinEdit3->value();
-    options.indentSize = SpinEdit2->value();
+    for (const CheckRow& row : m_checkRows)
+        options.*row.field = row.box->isChecked() != row.inverted;
+    for (const EditRow& row : m_editRows)
+        options.*row.field = row.edit->text().toStdString();
+    for (const SpinRow& row : m_spinRows)
+        options.*row.field = row.spin->value();
 
-    options.fileMask = EditFileMask->text().toStdString();
-    options.excludeReadOnly = CheckBox1->isChecked();
-    options.excludeHidden = CheckBox2->isChecked();
-    options.excludeSystem = CheckBox3->isChecked();
-    options.excludeVolumeId = CheckBox4->isChecked();
-    options.excludeDirectory = CheckBox5->isChecked();
-    options.excludeArchive = CheckBox6->isChecked();
-    options.excludeAnyFile = CheckBox7->isChecked();
-
-    options.sizeFilterEnabled = chkSpecSize->isChecked();
     int mode = cmbLeastMost->currentIndex();
     options.sizeFilterMode = mode == 0 ? SizeFilterMode::AtLeast : mode == 1 ? SizeFilterMode::AtMost
                                                                              : SizeFilterMode::None;
     options.sizeFilterKb = SpinEdit1->value();
-    options.dateFilterEnabled = chkSpecDate->isChecked();
     options.dateFrom = withDate(m_dateFromTime, DateTimePicker1->date());
     options.dateTo = withDate(m_dateToTime, DateTimePicker2->date());
-
-    options.pdfTitle = editTitle->text().toStdString();
-    options.pdfAuthor = editAuthor->text().toStdString();
-    options.pdfSecurity = chkPass->isChecked();
-    options.pdfPassword = EditPass->text().toStdString();
-    options.pdfPasswordConfirm = EditPass2->text().toStdString();
-    // The boxes stand under "Do not allow:": a ticked box withholds the permission.
-    options.allowPrint = !chkAllowPrint->isChecked();
-    options.allowChange = !chkAllowChange->isChecked();
-    options.allowCopy = !chkAllowCopy->isChecked();
     options.landscape = RadioButton2->isChecked();
     options.listingFont = m_listingFont;
     options.folderColor = toRgb(shFolder->color());
@@ -378,39 +395,20 @@ ListingOptions TfrmOptions::options() const
 
 void TfrmOptions::showOptions(const ListingOptions& options)
 {
-    const bool columns[6] = {options.showName,     options.showSize, options.showAttributes,
-                             options.showDateTime, options.showPath, options.showLevel};
-    for (int i = 0; i < 6; ++i)
-        chkDisp[i]->setChecked(columns[i]);
-    SpinEdit3->setValue(options.fieldSpacing);
-    SpinEdit2->setValue(options.indentSize);
+    for (const CheckRow& row : m_checkRows)
+        row.box->setChecked(options.*row.field != row.inverted);
+    for (const EditRow& row : m_editRows)
+        row.edit->setText(QString::fromStdString(options.*row.field));
+    for (const SpinRow& row : m_spinRows)
+        row.spin->setValue(options.*row.field);
 
-    EditFileMask->setText(QString::fromStdString(options.fileMask));
-    CheckBox1->setChecked(options.excludeReadOnly);
-    CheckBox2->setChecked(options.excludeHidden);
-    CheckBox3->setChecked(options.excludeSystem);
-    CheckBox4->setChecked(options.excludeVolumeId);
-    CheckBox5->setChecked(options.excludeDirectory);
-    CheckBox6->setChecked(options.excludeArchive);
-    CheckBox7->setChecked(options.excludeAnyFile);
-
-    chkSpecSize->setChecked(options.sizeFilterEnabled);
     cmbLeastMost->setCurrentIndex(static_cast<int>(options.sizeFilterMode));
     SpinEdit1->setValue(static_cast<int>(std::min<std::int64_t>(options.sizeFilterKb, SpinEdit1->maximum())));
-    chkSpecDate->setChecked(options.dateFilterEnabled);
     m_dateFromTime = options.dateFrom;
     m_dateToTime = options.dateTo;
     DateTimePicker1->setDate(toQDate(options.dateFrom));
     DateTimePicker2->setDate(toQDate(options.dateTo));
 
-    editTitle->setText(QString::fromStdString(options.pdfTitle));
-    editAuthor->setText(QString::fromStdString(options.pdfAuthor));
-    chkPass->setChecked(options.pdfSecurity);
-    EditPass->setText(QString::fromStdString(options.pdfPassword));
-    EditPass2->setText(QString::fromStdString(options.pdfPasswordConfirm));
-    chkAllowPrint->setChecked(!options.allowPrint);
-    chkAllowChange->setChecked(!options.allowChange);
-    chkAllowCopy->setChecked(!options.allowCopy);
     (options.landscape ? RadioButton2 : RadioButton1)->setChecked(true);
     m_listingFont = options.listingFont;
     EditEx->setFont(toQFont(options.listingFont));

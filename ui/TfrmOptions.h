@@ -6,6 +6,10 @@
 #include <QDialog>
 #include <QFont>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -56,6 +60,9 @@ protected:
 
 private:
     void FormCreate();
+    // The table of controls that edit one field each; dates, font, colours and the size
+    // mode are mapped by hand.
+    void bindControls();
     void buildDisplayGroup();
     void buildFiltersGroup();
     void buildPdfGroup();
@@ -124,6 +131,23 @@ private:
     QLabel* Label5;
     QLineEdit* EditEx;
     QPushButton* cmdSelFont;
+
+    struct CheckRow {
+        QCheckBox* box;
+        bool ListingOptions::*field;
+        bool inverted; // ticked means the field is false
+    };
+    struct EditRow {
+        QLineEdit* edit;
+        std::string ListingOptions::*field;
+    };
+    struct SpinRow {
+        QSpinBox* spin;
+        int ListingOptions::*field;
+    };
+    std::vector<CheckRow> m_checkRows;
+    std::vector<EditRow> m_editRows;
+    std::vector<SpinRow> m_spinRows;
 
     // The date pickers show dates only; the times of day of the two dates are kept here.
     LocalDateTime m_dateFromTime;

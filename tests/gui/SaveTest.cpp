@@ -6,6 +6,7 @@
 #include "WindowsFixture.h"
 #include "listing/PdfRenderer.h"
 #include "listing/SaveCancelled.h"
+#include "tests/support/TestSupport.h"
 #include "platform/OutputFile.h"
 
 #include <QCheckBox>
@@ -27,20 +28,7 @@ namespace {
 
 constexpr std::time_t kFixedNow = 1700000000;
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-}
+std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // What the file-save dialog proposed when it was opened.
 struct Proposal {
@@ -91,9 +79,9 @@ protected:
         ASSERT_TRUE(m_targets.isValid());
         ASSERT_TRUE(m_temporary.isValid());
         ASSERT_TRUE(QDir().mkpath(QStringLiteral("docs/inner")));
-        writeFile(QStringLiteral("docs/readme.txt"), QByteArray(3000, 'x'));
-        writeFile(QStringLiteral("docs/inner/notes.txt"), "notes");
-        writeFile(QStringLiteral("top.dat"), QByteArray(1500, 'y'));
+        writeFile("docs/readme.txt", std::string(3000, 'x'));
+        writeFile("docs/inner/notes.txt", "notes");
+        writeFile("top.dat", std::string(1500, 'y'));
         createWindows();
         Form1->saveController().environment().clock = [] { return kFixedNow; };
         Form1->saveController().environment().temporaryFolder = m_temporary.path().toStdString();
@@ -147,12 +135,12 @@ TEST_F(SaveTest, TextSaveWritesTheListingShowsItsNameAndOpensIt)
     DirectUi ui(direct.toStdString());
     ListingRun run;
     ASSERT_EQ(run.save(Form1->listingOptions(), QDir::currentPath().toStdString(), environment, ui), SaveOutcome::Saved);
-    QByteArray listing = readAll(written);
-    EXPECT_EQ(listing, readAll(direct));
-    EXPECT_TRUE(listing.contains("readme.txt"));
-    EXPECT_TRUE(listing.contains("notes.txt"));
-    EXPECT_TRUE(listing.contains("top.dat"));
-    EXPECT_TRUE(listing.endsWith("\r\n"));
+    std::string listing = readFile(local(written));
+    EXPECT_EQ(listing, readFile(local(direct)));
+    EXPECT_NE(listing.find("readme.txt"), std::string::npos);
+    EXPECT_NE(listing.find("notes.txt"), std::string::npos);
+    EXPECT_NE(listing.find("top.dat"), std::string::npos);
+    EXPECT_TRUE(listing.ends_with("\r\n"));
 }
 
 TEST_F(SaveTest, DialogProposesZintrel1FirstThenTheLastNameAndType)
@@ -184,7 +172,7 @@ TEST_F(SaveTest, DialogProposesZintrel1FirstThenTheLastNameAndType)
 TEST_F(SaveTest, CompletedNameThatExistsIsReplacedOnlyAfterAsking)
 {
     const QString existing = target(QStringLiteral("kept.txt"));
-    writeFile(existing, "old listing");
+    writeFile(local(existing), "old listing");
     struct Row {
         bool answer;
         bool replaced;
@@ -197,7 +185,7 @@ TEST_F(SaveTest, CompletedNameThatExistsIsReplacedOnlyAfterAsking)
         pressSave();
         ASSERT_EQ(dialogs.questions.size(), 1);
         EXPECT_TRUE(dialogs.questions[0].contains(existing));
-        EXPECT_EQ(readAll(existing) != "old listing", row.replaced);
+        EXPECT_EQ(readFile(local(existing)) != "old listing", row.replaced);
     }
 }
 
@@ -256,7 +244,7 @@ TEST_F(SaveTest, FailedSaveShowsTheErrorAndOpensNothing)
 TEST_F(SaveTest, CancelBeforeTheWalkLeavesNoFileAndSaysNothing)
 {
     const QString existing = target(QStringLiteral("old.txt"));
-    writeFile(existing, "old listing");
+    writeFile(local(existing), "old listing");
     dialogs.onSaveDialog = [&](QFileDialog& dialog) {
         dialog.selectFile(existing);
         // Raised while the save is still being set up: the walk meets it at its first entry.
@@ -264,7 +252,7 @@ TEST_F(SaveTest, CancelBeforeTheWalkLeavesNoFileAndSaysNothing)
         return true;
     };
     pressSave();
-    EXPECT_EQ(readAll(existing), "old listing");
+    EXPECT_EQ(readFile(local(existing)), "old listing");
     EXPECT_EQ(leftInTemporaryFolders(), QStringList{QStringLiteral("old.txt")});
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -278,7 +266,7 @@ TEST_F(SaveTest, CancelButtonStopsARunningSave)
     controller.environment().pdfRenderer = &renderer;
     controller.setProgressDelay(std::chrono::milliseconds(0));
     const QString existing = target(QStringLiteral("old.pdf"));
-    writeFile(existing, "old pdf");
+    writeFile(local(existing), "old pdf");
     answerDialog(existing, 1);
 
     bool progressSeen = false;
@@ -298,7 +286,7 @@ TEST_F(SaveTest, CancelButtonStopsARunningSave)
 
     EXPECT_TRUE(progressSeen);
     EXPECT_FALSE(controller.progressDialog().isVisible());
-    EXPECT_EQ(readAll(existing), "old pdf");
+    EXPECT_EQ(readFile(local(existing)), "old pdf");
     EXPECT_EQ(leftInTemporaryFolders(), QStringList{QStringLiteral("old.pdf")});
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -341,7 +329,7 @@ TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
     pressSave();
     const QString written = target(QStringLiteral("list.txt.pdf"));
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(readAll(written).startsWith("%PDF-"));
+    EXPECT_TRUE(readFile(local(written)).starts_with("%PDF-"));
     EXPECT_EQ(shell.opened, QStringList{written});
     EXPECT_EQ(QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
 }

@@ -157,6 +157,42 @@ TEST_F(SettingsDialogTest, SpinEditsStepWithinTheirLimits)
     EXPECT_EQ(options.fieldSpacing, 4);
 }
 
+// Every field the dialog edits goes into its control and comes back out unchanged, away
+// from its default in both directions.
+TEST_F(SettingsDialogTest, EveryFieldSurvivesTheControls)
+{
+    const ListingOptions start = frmOptions->options();
+    ListingOptions flipped = start;
+    for (bool ListingOptions::*flag :
+         {&ListingOptions::showName, &ListingOptions::showSize, &ListingOptions::showAttributes,
+          &ListingOptions::showDateTime, &ListingOptions::showPath, &ListingOptions::showLevel,
+          &ListingOptions::excludeReadOnly, &ListingOptions::excludeHidden, &ListingOptions::excludeSystem,
+          &ListingOptions::excludeVolumeId, &ListingOptions::excludeDirectory, &ListingOptions::excludeArchive,
+          &ListingOptions::excludeAnyFile, &ListingOptions::sizeFilterEnabled, &ListingOptions::dateFilterEnabled,
+          &ListingOptions::pdfSecurity, &ListingOptions::allowPrint, &ListingOptions::allowChange,
+          &ListingOptions::allowCopy, &ListingOptions::landscape})
+        flipped.*flag = !(start.*flag);
+    flipped.fieldSpacing = 7;
+    flipped.indentSize = 0;
+    flipped.fileMask = "*.doc; *.dot";
+    flipped.sizeFilterMode = SizeFilterMode::AtMost;
+    flipped.sizeFilterKb = 120;
+    flipped.dateFrom = LocalDateTime{2021, 2, 3, 11, 48, 27, 990};
+    flipped.dateTo = LocalDateTime{2022, 12, 31, 11, 49, 24, 450};
+    flipped.pdfTitle = "Title";
+    flipped.pdfAuthor = "Author";
+    flipped.pdfPassword = "secret";
+    flipped.pdfPasswordConfirm = "secreT";
+    flipped.listingFont = FontChoice{"Liberation Serif", 12, true, true, false, true};
+    flipped.folderColor = RgbColor{1, 2, 3};
+    flipped.fileColor = RgbColor{250, 128, 0};
+
+    frmOptions->showOptions(flipped);
+    EXPECT_TRUE(frmOptions->options() == flipped);
+    frmOptions->showOptions(start);
+    EXPECT_TRUE(frmOptions->options() == start);
+}
+
 TEST_F(SettingsDialogTest, SpinEditsRefuseTypingPasteAndCut)
 {
     auto* spin = settingsControl<QSpinBox>("SpinEdit3");

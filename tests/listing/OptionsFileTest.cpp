@@ -66,14 +66,10 @@ TEST(OptionsFile, ErrorNamesTheFileAndLine)
     const std::string path = tree.path("options");
     writeFile(path, "showName=false\r\n\nfieldSpacing=11\nshowSize=false\n");
     ListingOptions options = startOptions();
-    try {
-        applyOptionsFile(path, options);
-        ADD_FAILURE() << "no error";
-    } catch (const OptionsFileError& error) {
-        std::string text = error.what();
-        EXPECT_NE(text.find(path + ":3:"), std::string::npos) << text;
-        EXPECT_NE(text.find("fieldSpacing"), std::string::npos) << text;
-    }
+    std::string text;
+    EXPECT_TRUE(throwsError<OptionsFileError>([&] { applyOptionsFile(path, options); }, &text));
+    EXPECT_NE(text.find(path + ":3:"), std::string::npos) << text;
+    EXPECT_NE(text.find("fieldSpacing"), std::string::npos) << text;
     EXPECT_FALSE(options.showName); // lines before the bad one took effect
 
     writeFile(path, "showName=false\r\nfileMask=*.txt\r\n");

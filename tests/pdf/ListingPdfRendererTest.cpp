@@ -6,6 +6,7 @@
 #include "listing/ListingOptions.h"
 #include "listing/ListingRun.h"
 #include "platform/IoError.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFont>
 #include <QFontInfo>
@@ -451,18 +452,18 @@ TEST_P(FailureTest, ThrowsAndWritesNoDocument)
     }
 
     ListingPdfRenderer renderer;
-    bool threw = false;
-    try {
-        renderFile(renderer, listing, output, options, nullptr, &cancel);
-    } catch (const SaveCancelled&) {
-        threw = c.failure == Failure::Cancelled;
-    } catch (const std::exception& error) {
-        threw = c.failure != Failure::Cancelled;
-        if (!c.message.empty()) {
-            EXPECT_EQ(std::string(error.what()), c.message);
-        }
+    auto render = [&] { renderFile(renderer, listing, output, options, nullptr, &cancel); };
+    std::string text;
+    if (c.failure == Failure::Cancelled) {
+        EXPECT_TRUE(test::throwsError<SaveCancelled>(render));
+    } else if (c.failure == Failure::MissingListing || c.failure == Failure::MissingOutputFolder) {
+        EXPECT_TRUE(test::throwsError<IoError>(render, &text));
+    } else {
+        EXPECT_TRUE(test::throwsError<std::runtime_error>(render, &text));
     }
-    EXPECT_TRUE(threw);
+    if (!c.message.empty()) {
+        EXPECT_EQ(text, c.message);
+    }
     EXPECT_FALSE(std::filesystem::exists(output));
 }
 
@@ -494,12 +495,9 @@ TEST_P(FileErrorTest, NamesTheFileForTheErrorBox)
     std::string listing = folder.writeListing("listing.txt", {"Processed: /srv", " a.txt  1 Kb  A"});
     std::string output = c.output.front() == '/' ? c.output : folder.path(c.output);
     ListingPdfRenderer renderer;
-    try {
-        renderFile(renderer, listing, output, ListingOptions{}, nullptr, nullptr);
-        FAIL() << "no error";
-    } catch (const IoError& error) {
-        EXPECT_EQ(std::string(error.what()), c.text + "\n" + output);
-    }
+    std::string text;
+    EXPECT_TRUE(test::throwsError<IoError>([&] { renderFile(renderer, listing, output, ListingOptions{}); }, &text));
+    EXPECT_EQ(text, c.text + "\n" + output);
 }
 
 INSTANTIATE_TEST_SUITE_P(Output, FileErrorTest,
@@ -513,9 +511,7 @@ TEST(ListingPdfRenderer, LeavesNoTemporaryFileBehind)
     TestFolder folder;
     std::string temporary = folder.path("tmp");
     std::filesystem::create_directory(temporary);
-    const char* saved = std::getenv("TMPDIR");
-    std::string previous = saved ? saved : "";
-    ::setenv("TMPDIR", temporary.c_str(), 1);
+    test::ScopedTemporaryFolder tmp(temporary);
 
     std::string listing = folder.writeListing("listing.txt", entryLines(200));
     ListingPdfRenderer renderer;
@@ -525,10 +521,6 @@ TEST(ListingPdfRenderer, LeavesNoTemporaryFileBehind)
                  SaveCancelled);
     EXPECT_THROW(renderFile(renderer, listing, "/dev/full", ListingOptions{}, nullptr, nullptr), IoError);
 
-    if (saved)
-        ::setenv("TMPDIR", previous.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
     EXPECT_TRUE(std::filesystem::exists(listing)); // the caller's to remove
 }

@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 #include "listing/ListingRun.h"
 #include "listing/ListingUi.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -40,26 +41,6 @@ private:
     std::string m_target;
 };
 
-// TMPDIR for the length of one test.
-class TemporaryFolderSetting {
-public:
-    explicit TemporaryFolderSetting(const std::string& folder)
-    {
-        if (const char* old = std::getenv("TMPDIR"))
-            m_old = old;
-        ::setenv("TMPDIR", folder.c_str(), 1);
-    }
-    ~TemporaryFolderSetting()
-    {
-        if (m_old)
-            ::setenv("TMPDIR", m_old->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
 
 std::vector<std::string> namesIn(const std::string& folder)
 {
@@ -89,7 +70,7 @@ struct SaveScene {
 TEST(PdfSave, WritesTheTargetOpensItAndLeavesNothingElse)
 {
     SaveScene s;
-    TemporaryFolderSetting tmp(s.temporary);
+    test::ScopedTemporaryFolder tmp(s.temporary);
     ListingPdfRenderer renderer;
     SaveEnvironment environment;
     environment.pdfRenderer = &renderer;
@@ -117,7 +98,7 @@ TEST(PdfSave, FailedSaveKeepsTheOldTargetAndOpensNothing)
     SaveScene s;
     std::ofstream(s.target) << "the old document";
     // The drawing cannot get its temporary file.
-    TemporaryFolderSetting tmp(s.folder.path("no-such-folder"));
+    test::ScopedTemporaryFolder tmp(s.folder.path("no-such-folder"));
     ListingPdfRenderer renderer;
     SaveEnvironment environment;
     environment.pdfRenderer = &renderer;

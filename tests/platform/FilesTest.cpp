@@ -117,13 +117,9 @@ TEST(OutputFile, FailuresThrowWithTheErrorText)
     FileDescriptor full(::open("/dev/full", O_WRONLY));
     if (!full)
         GTEST_SKIP() << "no /dev/full";
-    try {
-        writeSynced(full.get(), "/dev/full", "abc");
-        ADD_FAILURE() << "no error from /dev/full";
-    } catch (const IoError& error) {
-        EXPECT_EQ(error.errorNumber(), ENOSPC);
-        EXPECT_STREQ(error.what(), "Disk full\n/dev/full");
-    }
+    std::string text;
+    EXPECT_TRUE(test::throwsError<IoError>([&] { writeSynced(full.get(), "/dev/full", "abc"); }, &text));
+    EXPECT_EQ(text, "Disk full\n/dev/full");
 
     // Writes beyond the buffer fail at once, not only at the flush.
     OutputFile out(full.get(), "/dev/full");
@@ -132,12 +128,8 @@ TEST(OutputFile, FailuresThrowWithTheErrorText)
     ScratchFolder folder;
     writeFile(folder.path("ro"), "");
     FileDescriptor readOnly(::open(folder.path("ro").c_str(), O_RDONLY));
-    try {
-        writeSynced(readOnly.get(), "ro", "abc");
-        ADD_FAILURE() << "no error from a descriptor opened for reading";
-    } catch (const IoError& error) {
-        EXPECT_EQ(std::string(error.what()), errorText(EBADF) + "\nro");
-    }
+    EXPECT_TRUE(test::throwsError<IoError>([&] { writeSynced(readOnly.get(), "ro", "abc"); }, &text));
+    EXPECT_EQ(text, errorText(EBADF) + "\nro");
 }
 
 TEST(AtomicFile, NewFileAppearsOnlyAtCommit)

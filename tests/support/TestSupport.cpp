@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cxxabi.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -25,23 +27,56 @@ void writeFile(const std::string& path, const std::string& content)
         ADD_FAILURE() << "cannot write " << path;
 }
 
+ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<std::string>& value)
+    : m_name(name)
+{
+    if (const char* old = std::getenv(name))
+        m_old = old;
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (m_old)
+        ::setenv(m_name.c_str(), m_old->c_str(), 1);
+    else
+        ::unsetenv(m_name.c_str());
+}
+
 ScopedTimeZone::ScopedTimeZone(const char* zone)
 {
-    const char* old = std::getenv("TZ");
-    m_hadOld = old != nullptr;
-    if (old)
-        m_old = old;
-    ::setenv("TZ", zone, 1);
+    m_zone.emplace("TZ", std::string(zone));
     ::tzset();
 }
 
 ScopedTimeZone::~ScopedTimeZone()
 {
-    if (m_hadOld)
-        ::setenv("TZ", m_old.c_str(), 1);
-    else
-        ::unsetenv("TZ");
+    m_zone.reset();
     ::tzset();
+}
+
+std::string typeName(const std::type_info& type)
+{
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+    std::string name = status == 0 && demangled ? demangled : type.name();
+    std::free(demangled);
+    return name;
+}
+
+std::string currentException()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return typeName(typeid(error)) + " \"" + error.what() + "\"";
+    } catch (...) {
+        std::type_info* type = abi::__cxa_current_exception_type();
+        return type ? typeName(*type) : "an unknown exception";
+    }
 }
 
 } // namespace zintrel::test

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <exception>
+#include <functional>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
 
 namespace zintrel::test {
 
@@ -9,17 +16,64 @@ std::string readFile(const std::string& path);
 // Replaces a file's bytes; a failure fails the running test.
 void writeFile(const std::string& path, const std::string& content);
 
-// Sets TZ for the life of the object and restores the previous value.
+// Sets an environment variable for the life of the object (unsets it for nullopt) and
+// restores the previous value.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::optional<std::string>& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+// TZ for the life of the object, with the C library told of each change.
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* zone);
     ~ScopedTimeZone();
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
 private:
-    std::string m_old;
-    bool m_hadOld = false;
+    std::optional<ScopedEnvironment> m_zone;
 };
+
+// TMPDIR, the program's folder for temporary files, for the life of the object.
+class ScopedTemporaryFolder {
+public:
+    explicit ScopedTemporaryFolder(const std::string& folder)
+        : m_folder("TMPDIR", folder)
+    {
+    }
+
+private:
+    ScopedEnvironment m_folder;
+};
+
+// A type's name as the source spells it.
+std::string typeName(const std::type_info& type);
+// What the exception in flight is: its type and text. Only inside a catch block.
+std::string currentException();
+
+// Passes when work throws an E, and then puts its what() into text when given; fails
+// naming the exception expected and the one that came instead, or that none came.
+template <class E>
+::testing::AssertionResult throwsError(const std::function<void()>& work, std::string* text = nullptr)
+{
+    try {
+        work();
+    } catch (const E& error) {
+        if constexpr (std::is_base_of_v<std::exception, E>) {
+            if (text)
+                *text = error.what();
+        }
+        return ::testing::AssertionSuccess();
+    } catch (...) {
+        return ::testing::AssertionFailure() << "expected " << typeName(typeid(E)) << ", came " << currentException();
+    }
+    return ::testing::AssertionFailure() << "expected " << typeName(typeid(E)) << ", nothing was thrown";
+}
 
 } // namespace zintrel::test
