@@ -48,6 +48,13 @@ public:
     }
     void showTarget(const std::string&) override {}
     void openDocument(const std::string& path) override { std::cout << "would open: " << path << '\n'; }
+    // Told, not a failure: the listing of what could be read is saved.
+    void showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders) override
+    {
+        std::cerr << count << " folder(s) could not be read:\n";
+        for (const std::string& folder : firstFolders)
+            std::cerr << folder << '\n';
+    }
 
     bool messageShown = false;
     bool errorShown = false;

@@ -3,6 +3,8 @@
 #include "FolderWalk.h"
 #include "ListingText.h"
 
+#include <algorithm>
+
 namespace zintrel {
 
 namespace {
@@ -21,11 +23,15 @@ std::string firstCharacters(const std::string& text, std::size_t count)
     return text;
 }
 
+// The years a date filter may name; times beyond them pass no date filter.
+constexpr int kFirstYear = 1;
+constexpr int kLastYear = 9999;
+
 // Start of the local day of a date, or of a day after it.
 std::time_t startOfDay(const LocalDateTime& date, int daysLater)
 {
     std::tm tm{};
-    tm.tm_year = date.year - 1900;
+    tm.tm_year = std::clamp(date.year, kFirstYear, kLastYear) - 1900;
     tm.tm_mon = date.month - 1;
     tm.tm_mday = date.day + daysLater;
     tm.tm_isdst = -1;

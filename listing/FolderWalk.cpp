@@ -2,8 +2,10 @@
 
 #include "EntryFilter.h"
 #include "SaveCancelled.h"
+#include "platform/IoError.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <dirent.h>
@@ -24,6 +26,7 @@ namespace {
 // Fewer where the process may open few files.
 constexpr int kMaxOpenLevels = 48;
 constexpr rlim_t kReservedDescriptors = 16;
+constexpr std::size_t kNameBuffer = 32 * 1024;
 
 int openLevels()
 {
@@ -102,13 +105,39 @@ bool readEntry(int dirFd, const char* name, WalkEntry& entry)
     return true;
 }
 
+// The names of a folder, each ending in '\0', read in the order the folder gives them.
+// Returns 0 or the errno of a failed read.
+int readNames(int fd, std::vector<char>& names)
+{
+    alignas(dirent64) char buffer[kNameBuffer];
+    for (;;) {
+        ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got == 0)
+            return 0;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            const char* name = entry->d_name;
+            if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))))
+                names.insert(names.end(), name, name + std::strlen(name) + 1);
+            at += entry->d_reclen;
+        }
+    }
+}
+
+bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
+
 struct Frame {
-    int fd = -1;
-    DIR* dir = nullptr;         // set while the folder streams its entries
-    std::vector<char> names;    // otherwise: its names, each ending in '\0'
+    int fd = -1;             // -1 while given back (reopened through a child's "..")
+    std::vector<char> names; // read at once, so the descriptor can be given back
     std::size_t nextName = 0;
-    bool buffered = false;
-    bool broken = false;        // its descriptor could not be taken back
+    bool releases = false;   // gives its descriptor back while a child is walked
+    bool broken = false;     // its descriptor could not be taken back
+    bool reported = false;   // already named as a folder that could not be read
     dev_t device = 0;
     ino_t inode = 0;
     std::size_t prefixLength = 0; // length of its path with the final '/'
@@ -132,101 +161,126 @@ public:
 
     void run(const std::string& folder, int level)
     {
-        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return;
         m_path = folder;
         if (m_path.empty() || m_path.back() != '/')
             m_path += '/';
-        if (!pushFrame(fd, level))
-            return;
+        int fd = openRetrying(AT_FDCWD, folder.c_str(), 0);
+        if (fd < 0)
+            throw IoError(errno, folder, kUnreadableStartFolder);
+        if (int error = pushFrame(fd, level))
+            throw IoError(error, folder, kUnreadableStartFolder);
         while (!m_frames.empty())
             step();
     }
 
 private:
-    bool pushFrame(int fd, int level)
+    // Opens a folder; out of descriptors, gives back those of the levels above and tries
+    // again. Below the start a link is never followed.
+    int openRetrying(int dirFd, const char* name, int extraFlags = O_NOFOLLOW)
     {
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) {
-            ::close(fd);
-            return false;
+        for (;;) {
+            int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags);
+            if (fd >= 0 || !outOfDescriptors(errno) || !giveBackDescriptor())
+                return fd;
         }
+    }
+
+    // Closes the descriptor of the outermost level that still holds one, the current folder
+    // excepted; from here on every level gives its descriptor back while below it.
+    bool giveBackDescriptor()
+    {
+        m_openLevels = 0;
+        for (std::size_t i = 0; i + 1 < m_frames.size(); ++i) {
+            Frame& frame = m_frames[i];
+            frame.releases = true;
+            if (frame.fd >= 0) {
+                closeFrame(frame);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // 0, or the errno that kept the folder from being read.
+    int pushFrame(int fd, int level)
+    {
         Frame frame;
+        struct stat st {};
+        int error = ::fstat(fd, &st) == 0 ? readNames(fd, frame.names) : errno;
+        if (error != 0) {
+            ::close(fd);
+            return error;
+        }
         frame.fd = fd;
         frame.device = st.st_dev;
         frame.inode = st.st_ino;
         frame.level = level;
         frame.prefixLength = m_path.size();
-        frame.buffered = static_cast<int>(m_frames.size()) >= m_openLevels;
-        int dirFd = frame.buffered ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
-        DIR* dir = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
-        if (!dir) {
-            if (dirFd >= 0 && dirFd != fd)
-                ::close(dirFd);
-            ::close(fd);
-            return false;
-        }
-        if (frame.buffered) {
-            while (const dirent* entry = ::readdir(dir)) {
-                std::size_t length = std::strlen(entry->d_name);
-                frame.names.insert(frame.names.end(), entry->d_name, entry->d_name + length + 1);
-            }
-            ::closedir(dir);
-        } else {
-            frame.dir = dir;
-        }
+        frame.releases = static_cast<int>(m_frames.size()) >= m_openLevels;
         m_frames.push_back(std::move(frame));
         m_sink.folderEntered(m_path, level);
-        return true;
+        return 0;
     }
 
     static void closeFrame(Frame& frame)
     {
-        if (frame.dir) {
-            ::closedir(frame.dir); // closes frame.fd as well
-            frame.dir = nullptr;
-        } else if (frame.fd >= 0) {
+        if (frame.fd >= 0)
             ::close(frame.fd);
-        }
         frame.fd = -1;
     }
 
     const char* nextName(Frame& frame)
     {
-        if (frame.broken)
-            return nullptr;
-        if (frame.dir) {
-            const dirent* entry = ::readdir(frame.dir);
-            return entry ? entry->d_name : nullptr;
-        }
-        if (frame.nextName >= frame.names.size())
+        if (frame.broken || frame.nextName >= frame.names.size())
             return nullptr;
         const char* name = frame.names.data() + frame.nextName;
         frame.nextName += std::strlen(name) + 1;
         return name;
     }
 
+    // Names a folder (the innermost one, or one of its entries) that could not be read.
+    void reportUnreadable(std::string_view path, int error)
+    {
+        if (path.size() > 1 && path.back() == '/')
+            path.remove_suffix(1);
+        m_sink.folderUnreadable(path, error);
+    }
+
+    void reportFrame(Frame& frame, int error)
+    {
+        if (frame.reported)
+            return;
+        frame.reported = true;
+        reportUnreadable(std::string_view(m_path).substr(0, frame.prefixLength), error);
+    }
+
     // Leaves the innermost folder and gives its parent its descriptor back if needed.
     void popFrame()
     {
-        Frame& child = m_frames.back();
-        if (m_frames.size() >= 2) {
-            Frame& parent = m_frames[m_frames.size() - 2];
+        std::size_t childIndex = m_frames.size() - 1;
+        if (childIndex > 0) {
+            Frame& parent = m_frames[childIndex - 1];
+            Frame& child = m_frames[childIndex];
             if (parent.fd < 0 && !parent.broken) {
-                int fd = child.fd >= 0 ? ::openat(child.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+                int fd = child.fd >= 0 ? openRetrying(child.fd, "..", 0) : -1;
+                int error = fd >= 0 ? 0 : errno;
                 struct stat st {};
                 if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_dev == parent.device && st.st_ino == parent.inode) {
                     parent.fd = fd;
                 } else {
-                    // The folder moved while we were below it; what is left of it is unreachable.
                     if (fd >= 0)
                         ::close(fd);
+                    if (outOfDescriptors(error))
+                        throw IoError(error, std::string(m_path, 0, parent.prefixLength));
+                    // The folder moved while we were below it; what is left of it is unreachable.
                     parent.broken = true;
+                    m_path.resize(parent.prefixLength);
+                    if (parent.nextName < parent.names.size())
+                        reportFrame(parent, error != 0 ? error : ENOENT);
                 }
             }
         }
-        closeFrame(child);
+        closeFrame(m_frames[childIndex]);
         m_frames.pop_back();
         m_sink.folderLeft();
         if (!m_frames.empty())
@@ -243,12 +297,15 @@ private:
         }
         if (m_context.cancel && m_context.cancel->load(std::memory_order_relaxed))
             throw SaveCancelled{};
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            return;
 
         WalkEntry entry;
-        if (!readEntry(frame.fd, name, entry))
-            return; // gone since the folder was read
+        if (!readEntry(frame.fd, name, entry)) {
+            // Gone since the folder was read is no loss; a folder whose entries cannot be
+            // looked at is.
+            if (errno != ENOENT)
+                reportFrame(frame, errno);
+            return;
+        }
         entry.name = name;
         entry.level = frame.level;
         if (m_sink.entry(entry) && entry.enterable)
@@ -257,36 +314,41 @@ private:
 
     void descend(Frame& frame, const char* name, const WalkEntry& entry)
     {
-        if (frame.fd < 0)
-            return;
-        int fd = ::openat(frame.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0)
-            return;
-        if (entry.device != frame.device && isPseudoFileSystem(fd)) {
-            ::close(fd);
-            return;
-        }
-        int level = frame.level + 1;
         std::size_t parentIndex = m_frames.size() - 1;
         std::size_t pathLength = m_path.size();
         m_path += name;
         m_path += '/';
-        if (!pushFrame(fd, level)) {
+        int fd = openRetrying(frame.fd, name);
+        if (fd < 0) {
+            int error = errno;
+            if (outOfDescriptors(error))
+                throw IoError(error, std::string(m_path, 0, m_path.size() - 1));
+            // Gone, or replaced by something that is no folder, since it was looked at.
+            if (error != ENOENT && error != ENOTDIR && error != ELOOP)
+                reportUnreadable(m_path, error);
+            m_path.resize(pathLength);
+            return;
+        }
+        if (entry.device != frame.device && isPseudoFileSystem(fd)) {
+            ::close(fd);
+            m_path.resize(pathLength);
+            return;
+        }
+        if (int error = pushFrame(fd, frame.level + 1)) {
+            reportUnreadable(m_path, error);
             m_path.resize(pathLength);
             return;
         }
         // Below the open levels a folder hands its descriptor back while a child is walked;
         // popFrame() takes it back through the child's "..".
         Frame& parent = m_frames[parentIndex];
-        if (parent.buffered) {
-            ::close(parent.fd);
-            parent.fd = -1;
-        }
+        if (parent.releases)
+            closeFrame(parent);
     }
 
     WalkSink& m_sink;
     const WalkContext& m_context;
-    const int m_openLevels;
+    int m_openLevels;
     std::vector<Frame> m_frames;
     std::string m_path; // the folder being read, with its final '/'
 };

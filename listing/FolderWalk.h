@@ -31,7 +31,13 @@ public:
     virtual void folderLeft() = 0;
     // Every entry but "." and ".."; true: walk into it when it is an enterable folder.
     virtual bool entry(const WalkEntry& entry) = 0;
+    // A folder below the start that could not be read (or not wholly): path without its
+    // final '/', error the errno.
+    virtual void folderUnreadable(std::string_view path, int error) = 0;
 };
+
+// The third line of the error box when the folder to list cannot be read.
+inline constexpr const char* kUnreadableStartFolder = "The folder to list cannot be read.";
 
 struct WalkContext {
     const std::atomic<bool>* cancel = nullptr; // may be null; checked for every entry
@@ -39,11 +45,13 @@ struct WalkContext {
 
 // Hands every entry of folder, and of the folders the sink asks for below it, to sink,
 // depth first: a folder's entry, then everything below it, then its next sibling, each
-// folder's entries in the order the folder gives them. Folders that cannot be read yield
-// nothing, and the walk never enters kernel pseudo file systems. Throws SaveCancelled when
-// the cancel flag is raised, and lets the sink's exceptions through. Keeps a bounded
-// number of descriptors open and recurses on the heap, so a tree of any depth works; its
-// memory grows with the depth only (the names of folders below the open levels).
+// folder's entries in the order the folder gives them. A folder below the start that
+// cannot be read yields nothing and is told to the sink; the walk never enters kernel
+// pseudo file systems. Throws IoError when the start folder cannot be read or the process
+// runs out of descriptors (never a silently short walk), SaveCancelled when the cancel
+// flag is raised, and lets the sink's exceptions through. Keeps a bounded number of
+// descriptors open and recurses on the heap, so a tree of any depth works. Memory: the
+// names of one folder per level of the current path.
 void walkFolder(const std::string& folder, int level, WalkSink& sink, const WalkContext& context = {});
 
 } // namespace zintrel

@@ -82,12 +82,22 @@ std::string columnLine(const ListingOptions& options)
 }
 
 void writeListingHeader(OutputFile& out, const std::string& folder, const ListingOptions& options,
-                        DateTimeText& dates, std::time_t now)
+                        DateTimeText& dates, std::time_t now, bool isolateNames)
 {
-    out.write(dates.format(now));
+    // Header lines never begin with a blank, which is what tells them from entry lines;
+    // a short date such as %e's " 8.12.26" would.
+    const std::string written = dates.format(now);
+    std::string_view shown = written;
+    while (!shown.empty() && shown.front() == ' ')
+        shown.remove_prefix(1);
+    out.write(shown);
     out.endLine();
     std::string processed = "Processed: ";
+    if (isolateNames)
+        processed += kIsolateStart;
     appendOneLine(processed, folder);
+    if (isolateNames)
+        processed += kIsolateEnd;
     out.write(processed);
     out.endLine();
     out.write(filterLine(options, dates));

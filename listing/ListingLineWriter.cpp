@@ -12,7 +12,8 @@
 
 namespace zintrel {
 
-ListingLineWriter::ListingLineWriter(const ListingOptions& options, OutputFile& out, DateTimeText& dates)
+ListingLineWriter::ListingLineWriter(const ListingOptions& options, OutputFile& out, DateTimeText& dates,
+                                     bool isolateNames)
     : m_out(out)
     , m_dates(dates)
     , m_showName(options.showName)
@@ -22,6 +23,8 @@ ListingLineWriter::ListingLineWriter(const ListingOptions& options, OutputFile& 
     , m_showPath(options.showPath)
     , m_showLevel(options.showLevel)
     , m_indentSize(options.indentSize)
+    , m_open(isolateNames ? kIsolateStart : std::string_view())
+    , m_close(isolateNames ? kIsolateEnd : std::string_view())
     , m_separator(padRight("", options.fieldSpacing))
 {
 }
@@ -54,7 +57,9 @@ void ListingLineWriter::write(const WalkEntry& entry)
     const std::int64_t kb = roundedKb(entry.size);
     m_line.assign(static_cast<std::size_t>(std::max(1, (entry.level - 1) * m_indentSize)), ' ');
     if (m_showName) {
+        m_line += m_open;
         appendOneLine(m_line, entry.name);
+        m_line += m_close;
         m_line += m_separator;
     }
     if (m_showSize) {
@@ -75,8 +80,10 @@ void ListingLineWriter::write(const WalkEntry& entry)
         m_line += m_separator;
     }
     if (m_showPath) {
+        m_line += m_open;
         m_line += m_shownPath;
         appendOneLine(m_line, entry.name);
+        m_line += m_close;
         m_line += m_separator;
     }
     if (m_showLevel) {

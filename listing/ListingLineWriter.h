@@ -14,11 +14,12 @@ struct WalkEntry;
 
 // Writes the entry lines of a listing: the indentation and the chosen columns, each
 // followed by the field separator, then CR LF; and counts what it wrote. The columns,
-// spacing and indentation are taken from the options once, at construction. Write failures
-// throw IoError.
+// spacing and indentation are taken from the options once, at construction. With
+// isolateNames every name and path is wrapped in bidi isolates (for a PDF's drawing; the
+// text listing keeps the bytes as they are). Write failures throw IoError.
 class ListingLineWriter {
 public:
-    ListingLineWriter(const ListingOptions& options, OutputFile& out, DateTimeText& dates);
+    ListingLineWriter(const ListingOptions& options, OutputFile& out, DateTimeText& dates, bool isolateNames = false);
 
     // The folder whose entries follow (its path ending in '/'), and the return from it;
     // the Path column is made fit for one line once per folder, not once per entry.
@@ -38,6 +39,8 @@ private:
     DateTimeText& m_dates;
     bool m_showName, m_showSize, m_showAttributes, m_showDateTime, m_showPath, m_showLevel;
     int m_indentSize;
+    std::string_view m_open;  // around names and paths: the isolates, or nothing
+    std::string_view m_close;
     std::string m_separator;
     std::string m_shownPath;                  // the current folder as the Path column shows it
     std::vector<std::size_t> m_shownLengths;  // m_shownPath's length for each folder above

@@ -9,10 +9,15 @@
 #include "PdfRenderer.h"
 #include "SaveCancelled.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
+#include "platform/IoError.h"
 #include "platform/OutputFile.h"
 #include "platform/TempFile.h"
 
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -30,11 +35,12 @@ bool fileExists(const std::string& path)
 class ListingSink : public WalkSink {
 public:
     ListingSink(const EntryFilter& filter, ListingLineWriter& writer, bool includeSubfolders,
-                ListingProgress* progress)
+                ListingProgress* progress, SaveResult& result)
         : m_filter(filter)
         , m_writer(writer)
         , m_includeSubfolders(includeSubfolders)
         , m_progress(progress)
+        , m_result(result)
     {
     }
 
@@ -56,12 +62,29 @@ public:
         return m_includeSubfolders;
     }
 
+    void folderUnreadable(std::string_view path, int) override
+    {
+        ++m_result.unreadableFolders;
+        if (m_result.firstUnreadable.size() < kUnreadableShown)
+            m_result.firstUnreadable.emplace_back(path);
+    }
+
 private:
     const EntryFilter& m_filter;
     ListingLineWriter& m_writer;
     bool m_includeSubfolders;
     ListingProgress* m_progress;
+    SaveResult& m_result;
 };
+
+// The folder to list must be there and readable before anything is written.
+void checkStartFolder(const std::string& folder)
+{
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    alignas(dirent64) char buffer[1024];
+    if (!fd || ::getdents64(fd.get(), buffer, sizeof buffer) < 0)
+        throw IoError(errno, folder, kUnreadableStartFolder);
+}
 
 } // namespace
 
@@ -105,6 +128,10 @@ std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const
         ui.showMessage(kPasswordMessage);
         return std::nullopt;
     }
+    if (plan.type == OutputType::Pdf && options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes) {
+        ui.showMessage(kPasswordTooLongMessage);
+        return std::nullopt;
+    }
     ui.showTarget(plan.target);
     return plan;
 }
@@ -115,7 +142,8 @@ void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::
 {
     const ListingOptions& options = plan.options;
     DateTimeText dates(environment.dateTimeFormat);
-    writeListingHeader(out, plan.folder, options, dates, environment.clock());
+    const bool forPdf = plan.type == OutputType::Pdf;
+    writeListingHeader(out, plan.folder, options, dates, environment.clock(), forPdf);
 
     // The run step.
     m_state.processedFolder = plan.folder;
@@ -126,15 +154,16 @@ void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::
     m_state.folderCount = 0;
     m_state.fileCount = 0;
     m_state.totalSizeKb = 0;
+    m_result = SaveResult{};
     EntryFilter filter(options);
     for (const FileId& own : ownFiles)
         filter.skipFile(own.device, own.inode);
-    ListingLineWriter writer(options, out, dates);
-    ListingSink sink(filter, writer, m_state.includeSubfolders, progress);
+    ListingLineWriter writer(options, out, dates, forPdf);
+    ListingSink sink(filter, writer, m_state.includeSubfolders, progress, m_result);
     walkFolder(m_state.processedFolder, 1, sink, WalkContext{cancel});
-    m_state.folderCount = writer.folders();
-    m_state.fileCount = writer.files();
-    m_state.totalSizeKb = writer.totalSizeKb();
+    m_state.folderCount = m_result.folders = writer.folders();
+    m_state.fileCount = m_result.files = writer.files();
+    m_state.totalSizeKb = m_result.totalSizeKb = writer.totalSizeKb();
 
     writeListingFooter(out, m_state);
 }
@@ -149,28 +178,36 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
         struct stat st {};
         return ::fstat(fd, &st) == 0 ? FileId{st.st_dev, st.st_ino} : FileId{0, 0};
     };
-    AtomicFile target(plan.target);
+    checkStartFolder(plan.folder);
+    const std::string scratch = environment.temporaryFolder.empty() ? temporaryFolder() : environment.temporaryFolder;
+    AtomicFile target(plan.target, scratch);
+    // What this save writes is never listed, not even inside the listed tree.
+    std::vector<FileId> ownFiles{idOf(target.fd())};
+    if (target.mode() == AtomicFile::Mode::InPlace)
+        ownFiles.push_back(idOf(target.targetFd()));
     OutputFile targetOut(target.fd(), plan.target);
     if (plan.type == OutputType::Text) {
-        writeListing(plan, targetOut, {idOf(target.fd())}, environment, progress, cancel);
+        writeListing(plan, targetOut, ownFiles, environment, progress, cancel);
         targetOut.sync();
     } else {
-        std::string folder = environment.temporaryFolder.empty() ? temporaryFolder() : environment.temporaryFolder;
-        TempFile listing(folder, "zintrel-listing-", ".txt");
-        OutputFile listingOut(listing.fd(), listing.path());
-        writeListing(plan, listingOut, {idOf(target.fd()), idOf(listing.fd())}, environment, progress, cancel);
+        TempFile listing(scratch, "zintrel-listing-", ".txt", plan.target);
+        ownFiles.push_back(idOf(listing.fd()));
+        OutputFile listingOut(listing.fd(), plan.target);
+        writeListing(plan, listingOut, ownFiles, environment, progress, cancel);
         listingOut.flush();
-        InputFile listingIn(listing.fd(), listing.path());
+        InputFile listingIn(listing.fd(), plan.target);
         environment.pdfRenderer->render(listingIn, targetOut, plan.options,
                                         [&ui](const std::string& text) { ui.showMessage(text); }, cancel);
         targetOut.flush();
     }
     target.commit();
-    return SaveResult{m_state.folderCount, m_state.fileCount, m_state.totalSizeKb};
+    return m_result;
 }
 
-void ListingRun::finish(const SavePlan& plan, ListingUi& ui)
+void ListingRun::finish(const SavePlan& plan, const SaveResult& result, ListingUi& ui)
 {
+    if (result.unreadableFolders > 0)
+        ui.showUnreadableFolders(result.unreadableFolders, result.firstUnreadable);
     if (plan.options.openAfterCreation)
         ui.openDocument(plan.target);
 }
@@ -182,17 +219,14 @@ SaveOutcome ListingRun::save(const ListingOptions& options, const std::string& f
     if (!plan)
         return SaveOutcome::Stopped;
     std::string errorText;
-    SaveOutcome outcome = outcomeOf(
-        [&] {
-            SaveResult done = execute(*plan, environment, ui);
-            if (result)
-                *result = done;
-        },
-        errorText);
+    SaveResult done;
+    SaveOutcome outcome = outcomeOf([&] { done = execute(*plan, environment, ui); }, errorText);
     if (outcome == SaveOutcome::Failed)
         ui.showError(errorText);
     else if (outcome == SaveOutcome::Saved)
-        finish(*plan, ui);
+        finish(*plan, done, ui);
+    if (result)
+        *result = done;
     return outcome;
 }
 

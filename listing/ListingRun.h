@@ -24,6 +24,10 @@ inline constexpr const char* kSizeFilterMessage
 inline constexpr const char* kPasswordMessage = "Passwords do not match or not entered. Save operation aborted.";
 inline constexpr const char* kNoPdfMessage = "PDF output is not available in this build.";
 inline constexpr const char* kUnknownSaveError = "The listing could not be saved.";
+inline constexpr const char* kPasswordTooLongMessage
+    = "The password is too long for a PDF (at most 127 bytes). Save operation aborted.";
+// AES-256 takes the first 127 bytes of a password's UTF-8; a longer one no reader can use.
+inline constexpr std::size_t kMaxPasswordBytes = 127;
 
 // One save, decided: what to list, where to, how.
 struct SavePlan {
@@ -37,6 +41,9 @@ struct SaveResult {
     std::int64_t folders = 0;
     std::int64_t files = 0;
     std::int64_t totalSizeKb = 0;
+    // Folders below the listed one that could not be read, and the first of them.
+    std::int64_t unreadableFolders = 0;
+    std::vector<std::string> firstUnreadable;
 };
 
 // What a save needs of the machine besides the user.
@@ -67,7 +74,8 @@ public:
     SaveResult execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
                        ListingProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);
 
-    static void finish(const SavePlan& plan, ListingUi& ui);
+    // Tells what could not be read, then opens the result when asked to.
+    static void finish(const SavePlan& plan, const SaveResult& result, ListingUi& ui);
 
     SaveOutcome save(const ListingOptions& options, const std::string& folder, const SaveEnvironment& environment,
                      ListingUi& ui, SaveResult* result = nullptr);
@@ -86,6 +94,7 @@ private:
                       const std::atomic<bool>* cancel);
 
     ListingRunState m_state;
+    SaveResult m_result;
 };
 
 } // namespace zintrel

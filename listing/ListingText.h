@@ -26,6 +26,12 @@ constexpr std::int64_t roundedKb(std::int64_t bytes)
 // one line whatever its name holds.
 void appendOneLine(std::string& out, std::string_view text);
 
+// Unicode's first strong isolate and pop directional isolate, in UTF-8. Around a name in
+// the listing a PDF is drawn from, they keep a right-to-left name (or one holding a
+// direction override) inside its own column: the line stays left to right.
+inline constexpr std::string_view kIsolateStart = "\xE2\x81\xA8";
+inline constexpr std::string_view kIsolateEnd = "\xE2\x81\xA9";
+
 enum class OutputType { Text = 1, Pdf = 2 };
 
 // The chosen target name with ".txt" or ".pdf" appended unless it already ends in it, in

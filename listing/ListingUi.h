@@ -2,10 +2,15 @@
 
 #include "ListingText.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zintrel {
+
+// How many of the folders a save could not read are named to the user.
+inline constexpr std::size_t kUnreadableShown = 10;
 
 struct TargetChoice {
     std::string name;
@@ -29,6 +34,9 @@ public:
     virtual void showTarget(const std::string& path) = 0;
     // Hands a finished file to the desktop's default program; the outcome is not looked at.
     virtual void openDocument(const std::string& path) = 0;
+    // After a save that could not read count folders below the one listed; firstFolders
+    // holds the first of them (at most kUnreadableShown). The listing itself is saved.
+    virtual void showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders) = 0;
 };
 
 } // namespace zintrel

@@ -5,8 +5,10 @@
 #include "listing/ListingRun.h"
 #include "listing/SaveCancelled.h"
 #include "platform/InputFile.h"
+#include "platform/OutputFile.h"
 
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 
 namespace zintrel {
@@ -35,7 +37,7 @@ constexpr int kSeventhFlag = 0;
 constexpr const char* kFolderSizeMark = " 0 Kb";
 
 // Nearest integer, halves to the even neighbour.
-int roundToInt(double value) { return static_cast<int>(std::nearbyint(value)); }
+std::int64_t roundToInt(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
 struct ColorFractions {
     double red, green, blue;
@@ -68,16 +70,19 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     // only to throw it away.
     if (!options.passwordsAcceptable())
         throw std::runtime_error(kPasswordMessage);
+    if (options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes)
+        throw std::runtime_error(kPasswordTooLongMessage);
 
     LineReader listing(listingFile);
-    PdfDocument document;
+    PdfDocument document(output.displayPath());
     if (options.landscape) {
         double width = document.pagewidth();
         double height = document.pageheight();
         document.setpagedimensions(height, width);
     }
     const int fontSize = options.listingFont.pointSize;
-    int y = roundToInt(document.pageheight() - kTopMargin);
+    // 64 bits: a font of any size steps below the page without overflowing.
+    std::int64_t y = roundToInt(document.pageheight() - kTopMargin);
     if (document.AddTrueTypeFont(options.listingFont.face, kEmbedFont) == 0 && notice)
         notice(kFontNotice);
     document.settextsize(fontSize);
@@ -94,7 +99,7 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
         }
         ColorFractions color = lineColor(line, options);
         document.settextcolor(color.red, color.green, color.blue);
-        document.DrawText(kLeftEdge, y, line);
+        document.DrawText(kLeftEdge, static_cast<int>(y), line);
     }
 
     document.SetInformation(kAuthorKey, options.pdfAuthor);
@@ -107,8 +112,10 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     const int change = options.allowChange ? 1 : 0;
     int permissions = document.Permissions(print, copy, change, kAllowAnnotate, kAllowFillForms, kAllowAssemble,
                                            kSeventhFlag, print);
+    // The chosen password opens the document; the owner password stays random, so the
+    // chosen permissions bind whoever opens it.
     if (options.pdfSecurity)
-        document.Encrypt(options.pdfPassword, options.pdfPassword, kAes256, permissions);
+        document.Encrypt("", options.pdfPassword, kAes256, permissions);
     else
         document.Encrypt("", "", kAes256, permissions);
     document.SaveTo(output);

@@ -165,9 +165,10 @@ void keepLargeBuffersInHeap()
 } // namespace
 
 struct PdfDocument::Impl {
-    Impl()
-        : drawingFile(temporaryFolder(), "zintrel-pdf-", ".pdf")
-        , device(drawingFile.fd(), drawingFile.path())
+    explicit Impl(const std::string& displayName)
+        : displayName(displayName)
+        , drawingFile(temporaryFolder(), "zintrel-pdf-", ".pdf", displayName)
+        , device(drawingFile.fd(), displayName)
         , writer(&device)
     {
         device.open(QIODevice::WriteOnly);
@@ -195,8 +196,12 @@ struct PdfDocument::Impl {
     {
         painter.setFont(font);
         painter.setPen(color);
+        // Every line runs left to right, whatever its first letter; names that run the
+        // other way stay in their own isolates.
+        painter.setLayoutDirection(Qt::LeftToRight);
     }
 
+    std::string displayName;
     TempFile drawingFile;
     DescriptorDevice device;
     QPdfWriter writer;
@@ -215,12 +220,12 @@ struct PdfDocument::Impl {
     std::uint32_t permissions = 0;
 };
 
-PdfDocument::PdfDocument()
+PdfDocument::PdfDocument(const std::string& displayName)
 {
     if (!QGuiApplication::instance())
         fail("PDF output needs the application's graphics support, which is not running.");
     keepLargeBuffersInHeap();
-    m_impl = std::make_unique<Impl>();
+    m_impl = std::make_unique<Impl>(displayName);
 }
 
 PdfDocument::~PdfDocument()
@@ -260,8 +265,10 @@ int PdfDocument::AddTrueTypeFont(const std::string& name, int flag)
 
 void PdfDocument::settextsize(int points)
 {
-    if (points < 1)
-        fail("The text size must be at least 1 point.");
+    // Larger than the largest page is no text anybody can read, and the text engine's
+    // arithmetic would not hold.
+    if (points < 1 || points > kMaxPageSide)
+        fail("The text size must lie between 1 and 14400 points.");
     m_impl->font.setPointSize(points);
     if (m_impl->painter.isActive())
         m_impl->painter.setFont(m_impl->font);
@@ -383,7 +390,7 @@ void PdfDocument::SaveTo(OutputFile& out)
     finish.permissions = d.permissions;
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
-    InputFile drawing(d.drawingFile.fd(), d.drawingFile.path());
+    InputFile drawing(d.drawingFile.fd(), d.displayName);
     try {
         finishPdf(drawing, out, finish);
     } catch (const IoError&) {

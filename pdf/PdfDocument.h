@@ -14,7 +14,9 @@ class OutputFile;
 class PdfDocument {
 public:
     // Starts a document of one A4 portrait page (595 x 842) in the default sans-serif font.
-    PdfDocument();
+    // displayName is the file failures name: the one the user chose, not the temporary
+    // drawing, which means nothing to them.
+    explicit PdfDocument(const std::string& displayName = {});
     ~PdfDocument();
     PdfDocument(const PdfDocument&) = delete;
     PdfDocument& operator=(const PdfDocument&) = delete;

@@ -99,11 +99,13 @@ bool referenceAt(const std::vector<PdfToken>& tokens, std::size_t i, ObjectId& i
 
 std::size_t valueEnd(const std::vector<PdfToken>& tokens, std::size_t i)
 {
+    if (i >= tokens.size())
+        unreadable("a key without a value");
     ObjectId ignored;
     std::size_t end = 0;
     if (referenceAt(tokens, i, ignored, end))
         return end;
-    if (i >= tokens.size() || !opens(tokens[i].type))
+    if (!opens(tokens[i].type))
         return i + 1;
     int depth = 0;
     for (std::size_t at = i; at < tokens.size(); ++at) {
@@ -154,7 +156,7 @@ std::vector<std::size_t> topLevelKeys(const std::vector<PdfToken>& tokens)
 std::int64_t parseInteger(std::string_view text)
 {
     std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+')
+    if (digits.size() > 1 && digits.front() == '+' && digits[1] != '-')
         digits.remove_prefix(1);
     std::int64_t value = 0;
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);

@@ -61,7 +61,8 @@ const std::string& DateTimeText::dateText(const std::tm& tm)
         m_uncachedDate = formatTm(m_format.dateFormat, tm);
         return m_uncachedDate;
     }
-    int key = (tm.tm_year + 1900) * 10000 + tm.tm_mon * 100 + tm.tm_mday;
+    // tm_year reaches INT_MAX for times far in the future; the key must not overflow.
+    std::int64_t key = (static_cast<std::int64_t>(tm.tm_year) * 100 + tm.tm_mon) * 100 + tm.tm_mday;
     auto found = m_dates.find(key);
     if (found != m_dates.end())
         return found->second;
@@ -131,9 +132,7 @@ void DateTimeText::checkDay()
     // no daylight-saving change inside it.
     std::tm first{}, last{};
     std::time_t lastSecond = m_dayStart + kSecondsPerDay - 1;
-    localtime_r(&m_dayStart, &first);
-    localtime_r(&lastSecond, &last);
-    bool steady = first.tm_gmtoff == m_dayOffset && last.tm_gmtoff == m_dayOffset && first.tm_hour == 0
+    bool steady = localtime_r(&m_dayStart, &first) && localtime_r(&lastSecond, &last) && first.tm_gmtoff == m_dayOffset && last.tm_gmtoff == m_dayOffset && first.tm_hour == 0
                   && first.tm_min == 0 && first.tm_sec == 0 && last.tm_mday == m_dayTm.tm_mday;
     m_day = steady ? Day::Checked : Day::Unsteady;
 }
@@ -150,7 +149,7 @@ void DateTimeText::append(std::string& out, std::time_t time)
     if (inDay && m_day == Day::Seen)
         checkDay();
 
-    std::tm tm;
+    std::tm tm{};
     if (inDay && m_day == Day::Checked) {
         tm = m_dayTm;
         int secs = static_cast<int>(time - m_dayStart);
@@ -158,11 +157,17 @@ void DateTimeText::append(std::string& out, std::time_t time)
         tm.tm_min = secs / 60 % 60;
         tm.tm_sec = secs % 60;
         m_lastText = m_dateText;
-    } else {
-        localtime_r(&time, &tm);
+    } else if (localtime_r(&time, &tm)) {
         m_lastText = dateText(tm);
         if (!inDay)
             rememberDay(time, tm, m_lastText);
+    } else {
+        // A time beyond the local calendar (its year does not fit) has no date to show.
+        m_lastText = kUnknownTime;
+        m_lastTime = time;
+        m_lastValid = true;
+        out += m_lastText;
+        return;
     }
     if (tm.tm_hour != 0 || tm.tm_min != 0 || tm.tm_sec != 0) {
         m_lastText += ' ';
@@ -190,11 +195,15 @@ std::string DateTimeText::format(const LocalDateTime& value) const
     tm.tm_min = value.minute;
     tm.tm_sec = value.second;
     tm.tm_isdst = -1;
-    // Let the C library fill in the weekday and the day of the year for formats that use them.
+    // Let the C library fill in the weekday, the day of the year and the zone for formats
+    // that use them; the date and time printed stay the ones given.
     std::tm normalised = tm;
     if (std::mktime(&normalised) != static_cast<std::time_t>(-1)) {
         tm.tm_wday = normalised.tm_wday;
         tm.tm_yday = normalised.tm_yday;
+        tm.tm_isdst = normalised.tm_isdst;
+        tm.tm_gmtoff = normalised.tm_gmtoff;
+        tm.tm_zone = normalised.tm_zone;
     }
     std::string text = formatTm(m_format.dateFormat, tm);
     if (!value.isMidnight()) {
@@ -202,13 +211,6 @@ std::string DateTimeText::format(const LocalDateTime& value) const
         text += formatTm(m_format.timeFormat, tm);
     }
     return text;
-}
-
-int localDateKey(std::time_t time)
-{
-    std::tm tm{};
-    localtime_r(&time, &tm);
-    return (tm.tm_year + 1900) * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
 }
 
 } // namespace zintrel

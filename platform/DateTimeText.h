@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <unordered_map>
@@ -15,8 +16,11 @@ struct DateTimeFormat {
     std::string timeFormat = "%X";
 };
 
+// The text of a time that has no local date (its year lies beyond what the calendar holds).
+inline constexpr const char* kUnknownTime = "?";
+
 // Turns times into the listing's date-time text: the date, then, unless the time of day is
-// exactly midnight, a blank and the time. Not thread-safe: one per walk. Caches the local
+// exactly midnight, a blank and the time; "?" for a time without a local date. Not thread-safe: one per walk. Caches the local
 // day of the last time it was given, since a tree's entries cluster on few days.
 class DateTimeText {
 public:
@@ -36,7 +40,7 @@ private:
     DateTimeFormat m_format;
     // Date texts by calendar date, when the date format reads nothing but the date.
     bool m_cacheDates = false;
-    std::unordered_map<int, std::string> m_dates;
+    std::unordered_map<std::int64_t, std::string> m_dates;
     std::string m_uncachedDate;
     // Time texts by minute of the day, when the time format reads nothing but the time.
     struct MinuteText {
@@ -59,7 +63,5 @@ private:
     std::string m_lastText;
 };
 
-// The local calendar date of a time as year * 10000 + month * 100 + day.
-int localDateKey(std::time_t time);
 
 } // namespace zintrel

@@ -19,8 +19,22 @@ std::string errorText(int errorNumber)
     }
 }
 
-IoError::IoError(int errorNumber, const std::string& path)
-    : std::runtime_error(path.empty() ? errorText(errorNumber) : errorText(errorNumber) + "\n" + path)
+namespace {
+
+std::string message(int errorNumber, const std::string& path, const std::string& detail)
+{
+    std::string text = errorText(errorNumber);
+    for (const std::string* line : {&path, &detail}) {
+        if (!line->empty())
+            text += "\n" + *line;
+    }
+    return text;
+}
+
+} // namespace
+
+IoError::IoError(int errorNumber, const std::string& path, const std::string& detail)
+    : std::runtime_error(message(errorNumber, path, detail))
     , m_errorNumber(errorNumber)
     , m_path(path)
 {

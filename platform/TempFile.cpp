@@ -1,14 +1,28 @@
 #include "TempFile.h"
 
 #include "IoError.h"
+#include "SignalCleanup.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace zintrel {
+
+namespace {
+
+constexpr int kNameAttempts = 100;
+constexpr int kRandomCharacters = 6;
+
+// The errors by which a file system says it cannot make a file without a name.
+bool noAnonymousFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+std::string procPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+} // namespace
 
 std::string temporaryFolder()
 {
@@ -18,28 +32,101 @@ std::string temporaryFolder()
     return "/tmp";
 }
 
-TempFile::TempFile(const std::string& folder, const std::string& prefix, const std::string& suffix)
+std::string uniqueName(const std::string& prefix, const std::string& suffix)
 {
-    std::string path = folder;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += prefix + "XXXXXX" + suffix;
-    std::vector<char> buffer(path.begin(), path.end());
-    buffer.push_back('\0');
-    m_fd.reset(::mkostemps(buffer.data(), static_cast<int>(suffix.size()), O_CLOEXEC));
-    if (!m_fd)
-        throw IoError(errno, folder);
-    m_path.assign(buffer.data());
+    static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[kRandomCharacters];
+    if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        // No entropy yet: the O_EXCL creation still keeps the name ours.
+        for (unsigned char& byte : bytes)
+            byte = static_cast<unsigned char>(std::rand());
+    }
+    std::string name = prefix;
+    for (unsigned char byte : bytes)
+        name += kCharacters[byte % (sizeof kCharacters - 1)];
+    return name + suffix;
+}
+
+TempFile::TempFile(const std::string& folder, const std::string& prefix, const std::string& suffix,
+                   const std::string& displayPath, mode_t mode)
+    : m_folder(folder)
+    , m_displayPath(displayPath)
+{
+    FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd)
+        throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
+    create(folderFd.get(), prefix, suffix, mode);
+    m_folderFd = std::move(folderFd);
+}
+
+TempFile::TempFile(int folderFd, const std::string& folder, const std::string& prefix, const std::string& suffix,
+                   const std::string& displayPath, mode_t mode)
+    : m_folder(folder)
+    , m_displayPath(displayPath)
+{
+    m_folderFd.reset(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!m_folderFd)
+        throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
+    create(m_folderFd.get(), prefix, suffix, mode);
+}
+
+void TempFile::create(int folderFd, const std::string& prefix, const std::string& suffix, mode_t mode)
+{
+    m_fd.reset(::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+    if (m_fd)
+        return;
+    if (!noAnonymousFiles(errno))
+        throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string name = uniqueName(prefix, suffix);
+        m_fd.reset(::openat(folderFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (m_fd) {
+            m_name = name;
+            m_cleanup = std::make_unique<SignalCleanup>(path());
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
 }
 
 TempFile::~TempFile() { remove(); }
 
+std::string TempFile::path() const
+{
+    if (m_name.empty())
+        return {};
+    return m_folder.ends_with('/') ? m_folder + m_name : m_folder + "/" + m_name;
+}
+
+void TempFile::linkAs(int folderFd, const std::string& name)
+{
+    int rc;
+    if (anonymous()) {
+        rc = ::linkat(AT_FDCWD, procPath(m_fd.get()).c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
+        // Without /proc only the privileged way is left.
+        if (rc != 0 && errno == ENOENT)
+            rc = ::linkat(m_fd.get(), "", folderFd, name.c_str(), AT_EMPTY_PATH);
+    } else {
+        // renameat would replace an existing name; the caller asked for EEXIST instead.
+        rc = ::linkat(m_folderFd.get(), m_name.c_str(), folderFd, name.c_str(), 0);
+        if (rc == 0)
+            ::unlinkat(m_folderFd.get(), m_name.c_str(), 0);
+    }
+    if (rc != 0)
+        throw IoError(errno, m_displayPath);
+    m_name.clear();
+    m_cleanup.reset();
+}
+
 void TempFile::remove()
 {
-    if (m_remove) {
-        ::unlink(m_path.c_str());
-        m_remove = false;
+    if (!m_name.empty()) {
+        ::unlinkat(m_folderFd.get(), m_name.c_str(), 0);
+        m_name.clear();
     }
+    m_cleanup.reset();
 }
 
 } // namespace zintrel

@@ -2,32 +2,61 @@
 
 #include "FileDescriptor.h"
 
+#include <memory>
 #include <string>
+#include <sys/types.h>
 
 namespace zintrel {
+
+class SignalCleanup;
 
 // The folder for temporary files: $TMPDIR when it is set and absolute, else /tmp.
 std::string temporaryFolder();
 
-// A new, uniquely named file that nobody else had, open for reading and writing, removed
-// again when this object goes. Creation failures throw IoError.
+// A new file that nobody else has, open for reading and writing. Where the file system
+// allows it the file has no name at all (O_TMPFILE), so nothing of it survives the
+// process, however the process ends. Elsewhere it gets a unique name, which this object
+// removes when it goes, and so do SIGTERM, SIGHUP and SIGINT should they end the process
+// first. Failures throw IoError naming displayPath, the file the user knows, with the
+// folder on a line of its own.
 class TempFile {
 public:
-    // Creates folder/prefixXXXXXXsuffix with mode 0600.
-    TempFile(const std::string& folder, const std::string& prefix, const std::string& suffix);
+    // In the folder given by path. A name, when one is needed, is prefix, six random
+    // characters and suffix.
+    TempFile(const std::string& folder, const std::string& prefix, const std::string& suffix,
+             const std::string& displayPath, mode_t mode = 0600);
+    // In the open folder folderFd (which may be an O_PATH descriptor), whose path is folder.
+    TempFile(int folderFd, const std::string& folder, const std::string& prefix, const std::string& suffix,
+             const std::string& displayPath, mode_t mode);
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    const std::string& path() const { return m_path; }
     int fd() const { return m_fd.get(); }
-    // Removes the file now.
+    // True when the file has no name on disk.
+    bool anonymous() const { return m_name.empty(); }
+    // The file's path while it has a name of its own; empty when anonymous.
+    std::string path() const;
+
+    // Gives the file the name `name` in the folder folderFd, which must be on the same file
+    // system; fails with EEXIST when the name is taken. From then on the file is no longer
+    // temporary: this object neither removes it nor guards it against signals.
+    void linkAs(int folderFd, const std::string& name);
+    // Removes the file's name now; the open descriptor stays usable.
     void remove();
 
 private:
-    std::string m_path;
+    void create(int folderFd, const std::string& prefix, const std::string& suffix, mode_t mode);
+
+    std::string m_folder;
+    std::string m_displayPath;
+    FileDescriptor m_folderFd;
     FileDescriptor m_fd;
-    bool m_remove = true;
+    std::string m_name; // empty: anonymous, or no longer ours to remove
+    std::unique_ptr<SignalCleanup> m_cleanup;
 };
+
+// A random name for a file of our own: prefix, six characters from [A-Za-z0-9] and suffix.
+std::string uniqueName(const std::string& prefix, const std::string& suffix);
 
 } // namespace zintrel

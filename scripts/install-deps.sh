@@ -11,6 +11,7 @@ packages=(
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk
   poppler-utils xvfb xauth x11-utils
   enscript ghostscript time bc
+  bindfs
 )
 
 missing=()

@@ -19,6 +19,9 @@ namespace zintrel {
 namespace {
 
 const QString kReplaceQuestion = QStringLiteral("%1 already exists.\nDo you want to replace it?");
+const QString kUnreadableFolders
+    = QStringLiteral("The listing is saved, but %1 folder(s) in it could not be read, so what they hold is missing:");
+const QString kMoreUnreadable = QStringLiteral("and %1 more.");
 
 QString fromLocal(const std::string& text)
 {
@@ -51,11 +54,12 @@ SaveOutcome SaveController::save(const ListingOptions& options, const std::strin
 
     SaveOutcome outcome = SaveOutcome::Saved;
     std::string errorText;
+    SaveResult result;
     m_progressState.reset();
     m_workerDone = false;
     std::thread worker([&] {
-        outcome = outcomeOf([&] { m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel); },
-                            errorText);
+        outcome = outcomeOf(
+            [&] { result = m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel); }, errorText);
         QMetaObject::invokeMethod(this, &SaveController::workerFinished, Qt::QueuedConnection);
     });
     waitForWorker();
@@ -63,7 +67,7 @@ SaveOutcome SaveController::save(const ListingOptions& options, const std::strin
 
     switch (outcome) {
     case SaveOutcome::Saved:
-        ListingRun::finish(*plan, *this);
+        ListingRun::finish(*plan, result, *this);
         break;
     case SaveOutcome::Failed:
         showError(errorText);
@@ -139,6 +143,17 @@ void SaveController::showTarget(const std::string& path)
 {
     if (m_showTarget)
         m_showTarget(fromLocal(path));
+}
+
+void SaveController::showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders)
+{
+    QStringList lines;
+    for (const std::string& folder : firstFolders)
+        lines << fromLocal(folder);
+    QString text = kUnreadableFolders.arg(count) + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+    if (count > static_cast<std::int64_t>(firstFolders.size()))
+        text += QLatin1Char('\n') + kMoreUnreadable.arg(count - static_cast<std::int64_t>(firstFolders.size()));
+    m_dialogs.showMessage(&m_window, text);
 }
 
 void SaveController::openDocument(const std::string& path)

@@ -54,6 +54,7 @@ public:
     void showError(const std::string& text) override;
     void showTarget(const std::string& path) override;
     void openDocument(const std::string& path) override;
+    void showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders) override;
 
 private:
     void waitForWorker();

@@ -50,6 +50,7 @@ public:
     void showError(const std::string&) override {}
     void showTarget(const std::string&) override {}
     void openDocument(const std::string&) override {}
+    void showUnreadableFolders(std::int64_t, const std::vector<std::string>&) override {}
 
 private:
     std::string m_target;

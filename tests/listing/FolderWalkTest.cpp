@@ -1,9 +1,15 @@
 #include "TempTree.h"
 #include "TestListing.h"
 
+#include "listing/EntryFilter.h"
+#include "listing/FolderWalk.h"
+#include "platform/IoError.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <functional>
+#include <list>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -67,7 +73,8 @@ TEST(FolderWalk, WorkedExampleByteForByte)
     EXPECT_EQ(result.totalSizeKb, 3);
 }
 
-TEST(FolderWalk, ColumnsSpacingAndIndentation)
+// How the columns look is ListingLineWriter's; here: where the walk starts and how far it goes.
+TEST(FolderWalk, DefaultListingFinalSlashAndSubfoldersOff)
 {
     TempTree tree;
     tree.mkdirp("top/a/b");
@@ -87,37 +94,6 @@ TEST(FolderWalk, ColumnsSpacingAndIndentation)
           "      c.txt  2 Kb  A  18.06.2003 11:48:30  " + p + "/a/b/c.txt  3  "}},
         {"folder given with its final slash", "/", [](ListingOptions& o) { o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showLevel = false; },
          {" " + p + "/a  ", "   " + p + "/a/b  ", "      " + p + "/a/b/c.txt  "}},
-        {"spacing 0", "",
-         [](ListingOptions& o) {
-             o.fieldSpacing = 0;
-             o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
-         },
-         {" a0 Kb", "   b0 Kb", "      c.txt2 Kb"}},
-        {"indent 0", "",
-         [](ListingOptions& o) {
-             o.indentSize = 0;
-             o.fieldSpacing = 1;
-             o.showSize = o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
-         },
-         {" a ", " b ", " c.txt "}},
-        {"indent 1", "",
-         [](ListingOptions& o) {
-             o.indentSize = 1;
-             o.fieldSpacing = 1;
-             o.showSize = o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
-         },
-         {" a ", " b ", "  c.txt "}},
-        {"indent 10, level only", "",
-         [](ListingOptions& o) {
-             o.indentSize = 10;
-             o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showPath = false;
-         },
-         {" 1  ", std::string(10, ' ') + "2  ", std::string(20, ' ') + "3  "}},
-        {"all columns off: indentation alone", "",
-         [](ListingOptions& o) {
-             o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
-         },
-         {" ", "   ", "      "}},
         {"subfolders off", "", [](ListingOptions& o) { o.includeSubfolders = false; },
          {" a  0 Kb  D  19.06.2003  " + p + "/a  1  "}},
     };
@@ -181,44 +157,53 @@ TEST(FolderWalk, AttributeExclusions)
     }
 }
 
-TEST(FolderWalk, SizeFilterAtTheRoundingEdges)
+// Which entries pass is EntryFilter's; here: a folder that fails gets no line and is not
+// counted, yet everything below it is still walked and judged on its own.
+TEST(FolderWalk, FoldersFailingAFilterAreStillWalked)
 {
+    const std::time_t day = localTime(2024, 3, 10, 12);
+    const std::time_t longAgo = localTime(2001, 1, 1);
     TempTree tree;
-    tree.mkdirp("top/dir");
-    for (long long size : {0, 512, 513, 1536, 2560})
-        tree.touch("top/s" + std::to_string(size), size);
-    tree.touch("top/dir/in2560", 2560);
+    tree.mkdirp("top/sub/deeper");
+    tree.touch("top/c.txt", 2000, day);
+    tree.touch("top/sub/a.txt", 2000, day);
+    tree.touch("top/sub/small.dat", 10, longAgo);
+    tree.touch("top/sub/deeper/b.txt", 3000, day);
+    tree.setTime("top/sub/deeper", longAgo);
+    tree.setTime("top/sub", longAgo);
 
-    const std::string DIR = " dir 0 Kb 1 ", S0 = " s0 1 Kb 1 ", S512 = " s512 1 Kb 1 ", S513 = " s513 2 Kb 1 ",
-                      S1536 = " s1536 3 Kb 1 ", S2560 = " s2560 3 Kb 1 ", IN = "   in2560 3 Kb 2 ";
+    const std::string C = " c.txt A 1 ", SUB = " sub D 1 ", A = "   a.txt A 2 ", SMALL = "   small.dat A 2 ",
+                      DEEPER = "   deeper D 2 ", B = "      b.txt A 3 ";
     struct Case {
-        SizeFilterMode mode;
-        std::int64_t kb;
+        const char* what;
+        std::function<void(ListingOptions&)> set;
         Lines expected;
-        std::int64_t total;
+        std::int64_t folders;
+        std::int64_t totalSizeKb;
     } cases[] = {
-        {SizeFilterMode::AtLeast, 0, {DIR, S0, S512, S513, S1536, S2560, IN}, 14},
-        {SizeFilterMode::AtLeast, 1, {DIR, S0, S512, S513, S1536, S2560, IN}, 14},
-        {SizeFilterMode::AtLeast, 2, {S513, S1536, S2560, IN}, 11},
-        {SizeFilterMode::AtLeast, 3, {S1536, S2560, IN}, 9}, // a folder that fails is still entered
-        {SizeFilterMode::AtLeast, 4, {}, 0},
-        {SizeFilterMode::AtMost, 0, {}, 0},
-        {SizeFilterMode::AtMost, 1, {DIR, S0, S512}, 3},
-        {SizeFilterMode::AtMost, 2, {DIR, S0, S512, S513}, 5},
-        {SizeFilterMode::AtMost, 3, {DIR, S0, S512, S513, S1536, S2560, IN}, 14},
+        {"no filter", [](ListingOptions&) {}, {C, SUB, A, SMALL, DEEPER, B}, 2, 13},
+        {"size: folders count as 1 Kb",
+         [](ListingOptions& o) {
+             o.sizeFilterEnabled = true;
+             o.sizeFilterMode = SizeFilterMode::AtLeast;
+             o.sizeFilterKb = 2;
+         },
+         {C, A, B}, 0, 10},
+        {"date: the folders are older",
+         [](ListingOptions& o) {
+             o.dateFilterEnabled = true;
+             o.dateFrom = o.dateTo = LocalDateTime{2024, 3, 10};
+         },
+         {C, A, B}, 0, 10},
+        {"mask: no folder passes one", [](ListingOptions& o) { o.fileMask = "*.txt"; }, {C, A, B}, 0, 10},
     };
     for (const Case& c : cases) {
-        ListingOptions options = startOptions();
-        options.showAttributes = options.showDateTime = options.showPath = false;
-        options.fieldSpacing = 1;
-        options.sizeFilterEnabled = true;
-        options.sizeFilterMode = c.mode;
-        options.sizeFilterKb = c.kb;
+        ListingOptions options = compactOptions();
+        c.set(options);
         Listing listing = sortedListing(tree.path("top"), options, tree.path("out.txt"));
-        const char* mode = c.mode == SizeFilterMode::AtLeast ? "at least " : "at most ";
-        EXPECT_TRUE(sameLines(listing.entries, sorted(c.expected))) << mode << c.kb;
-        EXPECT_EQ(listing.result.totalSizeKb, c.total) << mode << c.kb;
-        EXPECT_EQ(listing.lines.back(), "Total size: " + std::to_string(c.total) + " Kb");
+        EXPECT_TRUE(sameLines(listing.entries, sorted(c.expected))) << c.what;
+        EXPECT_EQ(listing.result.folders, c.folders) << c.what;
+        EXPECT_EQ(listing.result.totalSizeKb, c.totalSizeKb) << c.what;
     }
 }
 
@@ -233,97 +218,263 @@ TEST(FolderWalk, SizesAndTotalsBeyond32Bits)
     ListingOptions options = startOptions();
     options.showAttributes = options.showDateTime = options.showPath = options.showLevel = false;
     options.sizeFilterEnabled = true;
-    options.sizeFilterKb = 3221225474; // exactly the entry's value
+    options.sizeFilterKb = 3221225474; // one below the 3221225475 Kb the line shows
     Listing listing = makeListing(tree.path("top"), options, tree.path("out.txt"));
     EXPECT_TRUE(sameLines(listing.entries, {" huge  3221225475 Kb  "}));
     EXPECT_EQ(listing.result.totalSizeKb, 3221225475);
     EXPECT_EQ(listing.lines.back(), "Total size: 3221225475 Kb");
 }
 
-TEST(FolderWalk, DateFilterAdmitsWholeLocalDays)
+// Writes down what the walk hands over as a tree: a folder nests under the entry it was
+// entered after, and siblings are sorted when printed, since a folder gives its entries in
+// no set order. A folder entered anywhere but right after its own entry lands under the
+// wrong entry, and the print shows it.
+class WalkRecorder : public WalkSink {
+public:
+    WalkRecorder(std::string root, std::function<bool(const WalkEntry&)> enters)
+        : m_root(std::move(root) + "/")
+        , m_enters(std::move(enters))
+    {
+    }
+
+    void folderEntered(std::string_view path, int level) override
+    {
+        std::list<Node>* into = &m_top;
+        if (!m_open.empty()) {
+            Node& parent = *m_open.back();
+            if (parent.children.empty())
+                ADD_FAILURE() << "entered " << path << " before any entry of its parent";
+            else
+                into = &parent.children.back().children;
+        }
+        into->emplace_back("enter " + relative(path) + " " + std::to_string(level), true);
+        m_open.push_back(&into->back());
+    }
+
+    void folderLeft() override
+    {
+        if (m_open.empty()) {
+            ADD_FAILURE() << "left a folder that was never entered";
+            return;
+        }
+        m_open.back()->left = true;
+        m_open.pop_back();
+    }
+
+    void folderUnreadable(std::string_view path, int error) override
+    {
+        if (m_open.empty()) {
+            ADD_FAILURE() << "unreadable " << path << " outside any folder";
+            return;
+        }
+        m_open.back()->children.emplace_back("unreadable " + relative(path) + " " + std::to_string(error), false);
+    }
+
+    bool entry(const WalkEntry& entry) override
+    {
+        if (entry.name == "." || entry.name == "..")
+            ADD_FAILURE() << "handed over \"" << entry.name << "\"";
+        if (m_open.empty()) {
+            ADD_FAILURE() << "entry " << entry.name << " outside any folder";
+            return false;
+        }
+        std::string text = std::string(entry.name) + " ";
+        for (int bit = 0; bit < 6; ++bit) {
+            if (entry.attributes & (1u << bit))
+                text += "RHSVDA"[bit];
+        }
+        text += " level " + std::to_string(entry.level);
+        if (entry.enterable)
+            text += " enterable";
+        m_open.back()->children.emplace_back(text, false);
+        return m_enters(entry);
+    }
+
+    Lines lines() const
+    {
+        if (!m_open.empty())
+            ADD_FAILURE() << m_open.size() << " folders never left";
+        Lines out;
+        for (const Node& node : m_top) {
+            Lines block = print(node, 0);
+            out.insert(out.end(), block.begin(), block.end());
+        }
+        return out;
+    }
+
+private:
+    std::string relative(std::string_view path) const
+    {
+        return std::string(path.substr(0, m_root.size()) == m_root ? path.substr(m_root.size()) : path);
+    }
+
+    struct Node {
+        Node(std::string text, bool folder)
+            : text(std::move(text))
+            , folder(folder)
+        {
+        }
+        std::string text;
+        bool folder;
+        bool left = false;
+        std::list<Node> children; // a list: m_open points into it while it grows
+    };
+
+    static Lines print(const Node& node, int depth)
+    {
+        const std::string indent(2 * depth, ' ');
+        Lines out = {indent + node.text};
+        std::vector<Lines> blocks;
+        for (const Node& child : node.children)
+            blocks.push_back(print(child, depth + 1));
+        std::sort(blocks.begin(), blocks.end());
+        for (const Lines& block : blocks)
+            out.insert(out.end(), block.begin(), block.end());
+        if (node.folder)
+            out.push_back(indent + (node.left ? "left" : "never left"));
+        return out;
+    }
+
+    std::string m_root;
+    std::function<bool(const WalkEntry&)> m_enters;
+    std::list<Node> m_top;
+    std::vector<Node*> m_open;
+};
+
+TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
 {
     TempTree tree;
-    tree.mkdirp("top/old");
-    const std::pair<const char*, std::time_t> files[] = {
-        {"d09-235959", localTime(2024, 3, 9, 23, 59, 59)}, {"d10-000000", localTime(2024, 3, 10)},
-        {"d10-120000", localTime(2024, 3, 10, 12)},        {"d12-235959", localTime(2024, 3, 12, 23, 59, 59)},
-        {"d13-000000", localTime(2024, 3, 13)},
-    };
-    for (const auto& [name, time] : files)
-        tree.touch(std::string("top/") + name, 1, time);
-    tree.touch("top/old/in11", 1, localTime(2024, 3, 11, 8));
-    tree.setTime("top/old", localTime(2024, 1, 1, 12));
+    tree.mkdirp("top/a/b");
+    tree.mkdirp("top/empty");
+    tree.mkdirp("top/skip");
+    tree.touch("top/a/x.txt");
+    tree.touch("top/a/b/y.txt");
+    tree.touch("top/z.txt");
+    tree.touch("top/skip/unseen.txt");
+    tree.symlink("a", "top/la");
 
-    const std::string D09 = " d09-235959 1 ", D10A = " d10-000000 1 ", D10B = " d10-120000 1 ",
-                      D12 = " d12-235959 1 ", D13 = " d13-000000 1 ", OLD = " old 1 ", IN = "   in11 2 ";
+    auto allBut = [](const char* refused) {
+        return [refused](const WalkEntry& entry) { return entry.name != refused; };
+    };
     struct Case {
-        const char* zone;
-        LocalDateTime from;
-        LocalDateTime to;
+        const char* what;
+        std::string folder;
+        int level;
+        std::function<bool(const WalkEntry&)> enters;
         Lines expected;
     } cases[] = {
-        {"UTC", {2024, 3, 10, 11, 48, 27, 990}, {2024, 3, 12, 11, 49, 24, 450}, {D10A, D10B, D12, IN}},
-        {"UTC", {2024, 3, 10, 23, 59, 59, 0}, {2024, 3, 10, 0, 0, 0, 0}, {D10A, D10B}},
-        {"UTC", {2024, 3, 12, 11, 48, 27, 990}, {2024, 3, 10, 11, 49, 24, 450}, {}},
-        {"UTC", {2023, 12, 31, 11, 48, 27, 990}, {2024, 3, 9, 11, 49, 24, 450}, {D09, OLD}},
-        {"UTC", {2023, 6, 1, 11, 48, 27, 990}, {2025, 1, 1, 11, 49, 24, 450}, {D09, D10A, D10B, D12, D13, OLD, IN}},
-        // The same stamps seen one hour east: the local date decides.
-        {"Europe/Berlin", {2024, 3, 10, 11, 48, 27, 990}, {2024, 3, 12, 11, 49, 24, 450}, {D09, D10A, D10B, IN}},
+        {"a refused folder and a link to a folder are not entered", "top", 1, allBut("skip"),
+         {
+             "enter top/ 1",
+             "  a D level 1 enterable",
+             "    enter top/a/ 2",
+             "      b D level 2 enterable",
+             "        enter top/a/b/ 3",
+             "          y.txt A level 3",
+             "        left",
+             "      x.txt A level 2",
+             "    left",
+             "  empty D level 1 enterable",
+             "    enter top/empty/ 2",
+             "    left",
+             "  la D level 1",
+             "  skip D level 1 enterable",
+             "  z.txt A level 1",
+             "left",
+         }},
+        {"a final slash stays single; levels count on from the one given", "top/a/", 5, allBut(""),
+         {
+             "enter top/a/ 5",
+             "  b D level 5 enterable",
+             "    enter top/a/b/ 6",
+             "      y.txt A level 6",
+             "    left",
+             "  x.txt A level 5",
+             "left",
+         }},
+        {"a sink that enters nothing keeps the walk in the first folder", "top", 1,
+         [](const WalkEntry&) { return false; },
+         {
+             "enter top/ 1",
+             "  a D level 1 enterable",
+             "  empty D level 1 enterable",
+             "  la D level 1",
+             "  skip D level 1 enterable",
+             "  z.txt A level 1",
+             "left",
+         }},
     };
     for (const Case& c : cases) {
-        ScopedTimeZone zone(c.zone);
-        ListingOptions options = startOptions();
-        options.showSize = options.showAttributes = options.showDateTime = options.showPath = false;
-        options.fieldSpacing = 1;
-        options.dateFilterEnabled = true;
-        options.dateFrom = c.from;
-        options.dateTo = c.to;
-        Listing listing = sortedListing(tree.path("top"), options, tree.path("out.txt"));
-        EXPECT_TRUE(sameLines(listing.entries, sorted(c.expected)))
-            << c.zone << " " << c.from.month << "-" << c.from.day << " to " << c.to.month << "-" << c.to.day;
+        WalkRecorder recorder(tree.root(), c.enters);
+        walkFolder(tree.path(c.folder), c.level, recorder);
+        EXPECT_TRUE(sameLines(recorder.lines(), c.expected)) << c.what;
     }
 }
 
-TEST(FolderWalk, FileMasks)
+// A start folder that cannot be read must not pass for an empty one.
+TEST(WalkFolder, AStartFolderThatCannotBeReadThrows)
 {
     TempTree tree;
-    tree.mkdirp("top/docs.txt");
-    for (const char* name : {"notes.txt", "NOTES2.TXT", "a.b.txt", "letter.dot", "readme", "notes.", "notes.old.txt",
-                             "abcdefghijklmnopqrst", "docs.txt/x.txt"})
-        tree.touch(std::string("top/") + name);
-
-    const std::string NOTES = " notes.txt 1 ", NOTES2 = " NOTES2.TXT 1 ", AB = " a.b.txt 1 ", DOT = " letter.dot 1 ",
-                      README = " readme 1 ", NOTESDOT = " notes. 1 ", OLD = " notes.old.txt 1 ",
-                      LONG = " abcdefghijklmnopqrst 1 ", DOCS = " docs.txt 1 ", X = "   x.txt 2 ";
-    const Lines all = {NOTES, NOTES2, AB, DOT, README, NOTESDOT, OLD, LONG, DOCS, X};
+    tree.mkdirp("top");
+    tree.touch("top/z.txt");
     struct Case {
-        std::string mask;
-        Lines expected;
+        const char* what;
+        std::string folder;
+        int error;
     } cases[] = {
-        {"", all},
-        {"*.txt", {NOTES, NOTES2, AB, OLD, X}}, // the folder docs.txt gets no line but is entered
-        {"NOTES.*", {NOTES, NOTESDOT}},
-        {"*.", {README, NOTESDOT, LONG}},
-        {"*.doc; *.dot", {DOT}},
-        {"*.txt;*.*", all},
-        {"readme;", {README}},
-        {";", {}},
-        {"*", {}},
-        {"docs.txt", {}},
-        {"abcdefghijklmnopqrstuvwxy", {LONG}},
+        {"not there", "top/missing", ENOENT},
+        {"a file", "top/z.txt", ENOTDIR},
     };
     for (const Case& c : cases) {
-        ListingOptions options = startOptions();
-        options.showSize = options.showAttributes = options.showDateTime = options.showPath = false;
-        options.fieldSpacing = 1;
-        options.fileMask = c.mask;
-        Listing listing = sortedListing(tree.path("top"), options, tree.path("out.txt"));
-        EXPECT_TRUE(sameLines(listing.entries, sorted(c.expected))) << "mask \"" << c.mask << "\"";
-        EXPECT_EQ(listing.lines.size(), 9 + c.expected.size()) << "mask \"" << c.mask << "\"";
-        if (!c.mask.empty() && c.mask.find("*.*") == std::string::npos) {
-            EXPECT_EQ(listing.result.folders, 0) << "mask \"" << c.mask << "\"";
+        WalkRecorder recorder(tree.root(), [](const WalkEntry&) { return true; });
+        try {
+            walkFolder(tree.path(c.folder), 1, recorder);
+            ADD_FAILURE() << c.what << ": nothing thrown";
+        } catch (const IoError& error) {
+            EXPECT_EQ(error.errorNumber(), c.error) << c.what;
+            EXPECT_EQ(error.path(), tree.path(c.folder)) << c.what;
         }
+        EXPECT_TRUE(sameLines(recorder.lines(), {})) << c.what;
     }
+}
+
+// Folders below the start that cannot be read, or whose entries cannot be looked at, are
+// told to the sink with their errno, and the walk goes on with the rest.
+TEST(WalkFolder, UnreadableFoldersAreToldAndTheWalkGoesOn)
+{
+    TempTree tree;
+    tree.mkdirp("top/locked");
+    tree.mkdirp("top/names-only");
+    tree.mkdirp("top/open");
+    tree.touch("top/locked/secret.txt");
+    tree.touch("top/names-only/unseen.txt");
+    tree.touch("top/open/x.txt");
+    tree.chmod("top/locked", 0);
+    tree.chmod("top/names-only", 0444);
+    ::chmod(tree.root().c_str(), 0755);
+
+    std::optional<std::string> outcome = runUnprivileged([&] {
+        WalkRecorder recorder(tree.root(), [](const WalkEntry&) { return true; });
+        walkFolder(tree.path("top"), 1, recorder);
+        std::string joined;
+        for (const std::string& line : recorder.lines())
+            joined += line + "\n";
+        return joined;
+    });
+    ASSERT_TRUE(outcome) << "the walk failed or no unprivileged user is available";
+    const std::string denied = std::to_string(EACCES);
+    EXPECT_EQ(*outcome, "enter top/ 1\n"
+                        "  locked RD level 1 enterable\n"
+                        "  names-only RD level 1 enterable\n"
+                        "    enter top/names-only/ 2\n"
+                        "      unreadable top/names-only " + denied + "\n"
+                        "    left\n"
+                        "  open D level 1 enterable\n"
+                        "    enter top/open/ 2\n"
+                        "      x.txt A level 2\n"
+                        "    left\n"
+                        "  unreadable top/locked " + denied + "\n"
+                        "left\n");
 }
 
 // Restores a resource limit when it goes.

@@ -1,6 +1,12 @@
 #include "TestListing.h"
 
+#include "TempTree.h"
+
 #include "listing/ListingHeader.h"
+#include "platform/FileDescriptor.h"
+#include "platform/OutputFile.h"
+
+#include <fcntl.h>
 #include <functional>
 
 namespace zintrel::test {
@@ -74,6 +80,25 @@ TEST(ListingHeader, FilterLineAndColumnLine)
         if (!c.columns.empty()) {
             EXPECT_EQ(columnLine(options), c.columns) << c.what;
         }
+    }
+}
+
+// Header lines never begin with a blank, whatever the date format: that is how they are
+// told from entry lines, and drawn black in a PDF.
+TEST(ListingHeader, FirstLineNeverBeginsWithABlank)
+{
+    TempTree tree;
+    const std::string target = tree.path("out.txt");
+    for (const char* format : {"%e.%m.%y", "  %d.%m.%Y", "%d.%m.%Y"}) {
+        DateTimeText dates(DateTimeFormat{format, "%H:%M:%S"});
+        FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        OutputFile out(fd.get(), target);
+        writeListingHeader(out, "/srv", startOptions(), dates, localTime(2026, 12, 8, 9, 5, 0));
+        out.flush();
+        std::vector<std::string> lines = listingLines(readFile(target));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], std::string(format).find("%e") != std::string::npos ? "8.12.26 09:05:00" : "08.12.2026 09:05:00")
+            << format;
     }
 }
 

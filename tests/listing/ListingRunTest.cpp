@@ -139,15 +139,23 @@ public:
     std::string listingFolder;
     bool fail = false;
     int calls = 0;
-    std::string listingSeen;
+    std::string listingSeen; // without the bidi isolates around names
+    std::string listingRaw;
 
     void render(const InputFile& listing, OutputFile& output, const ListingOptions&,
                 const std::function<void(const std::string&)>& notice, const std::atomic<bool>*) override
     {
         ++calls;
-        EXPECT_EQ(listing.displayPath().rfind(listingFolder + "/", 0), 0u) << listing.displayPath();
-        listingSeen.assign(listing.size(), '\0');
-        EXPECT_EQ(listing.readAt(0, listingSeen.data(), listingSeen.size()), listingSeen.size());
+        // The listing has no name of its own in the temporary folder; its failures name the PDF.
+        EXPECT_TRUE(folderNames(listingFolder).empty()) << "the intermediate listing has a name";
+        EXPECT_TRUE(listing.displayPath().ends_with(".pdf")) << listing.displayPath();
+        listingRaw.assign(listing.size(), '\0');
+        EXPECT_EQ(listing.readAt(0, listingRaw.data(), listingRaw.size()), listingRaw.size());
+        listingSeen = listingRaw;
+        for (std::string_view mark : {kIsolateStart, kIsolateEnd}) {
+            for (auto at = listingSeen.find(mark); at != std::string::npos; at = listingSeen.find(mark))
+                listingSeen.erase(at, mark.size());
+        }
         output.write("%PDF-fake\n" + listingSeen);
         notice("font notice");
         if (fail)
@@ -172,6 +180,10 @@ TEST_F(ListingRunTest, PdfSaveRendersFromATemporaryListingAndRemovesIt)
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[1], "Processed: " + folder);
     EXPECT_EQ(lines[5], " a.txt  1 Kb  A  " + folder + "/a.txt  1  ");
+    // Names and paths reach the drawing in bidi isolates, each in its own direction.
+    const std::string a = std::string(kIsolateStart) + "a.txt" + std::string(kIsolateEnd);
+    const std::string aPath = std::string(kIsolateStart) + folder + "/a.txt" + std::string(kIsolateEnd);
+    EXPECT_NE(renderer.listingRaw.find(" " + a + "  1 Kb  A  " + aPath + "  1  \r\n"), std::string::npos);
     EXPECT_EQ(readFile(target), "%PDF-fake\n" + renderer.listingSeen);
     EXPECT_EQ(ui.messages, Lines{"font notice"});
     EXPECT_EQ(ui.opened, Lines{target});
@@ -233,6 +245,13 @@ TEST_F(ListingRunTest, RefusedSavesWriteNothing)
          TargetChoice{tree.path("out/list"), OutputType::Pdf}, true, SaveOutcome::Stopped, 1, {passwordMessage}, {}},
         {"no password", [](ListingOptions& o) { o.pdfSecurity = true; },
          TargetChoice{tree.path("out/list"), OutputType::Pdf}, true, SaveOutcome::Stopped, 1, {passwordMessage}, {}},
+        {"password beyond what AES-256 reads",
+         [](ListingOptions& o) {
+             o.pdfSecurity = true;
+             o.pdfPassword = o.pdfPasswordConfirm = std::string(128, 'p');
+         },
+         TargetChoice{tree.path("out/list"), OutputType::Pdf}, true, SaveOutcome::Stopped, 1,
+         {"The password is too long for a PDF (at most 127 bytes). Save operation aborted."}, {}},
         {"no renderer", [](ListingOptions&) {}, TargetChoice{tree.path("out/list"), OutputType::Pdf}, false,
          SaveOutcome::Failed, 1, {}, {"PDF output is not available in this build."}},
     };

@@ -100,45 +100,6 @@ Listing sortedListing(const std::string& folder, const ListingOptions& options, 
                                          << diff.str();
 }
 
-std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn)
-{
-    if (::geteuid() != 0) {
-        try {
-            return fn();
-        } catch (...) {
-            return std::nullopt;
-        }
-    }
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return std::nullopt;
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(3);
-        try {
-            std::string result = fn();
-            if (::write(fds[1], result.data(), result.size()) != static_cast<ssize_t>(result.size()))
-                ::_exit(2);
-        } catch (...) {
-            ::_exit(1);
-        }
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string result;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        result.append(buffer, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return result;
-}
-
 std::vector<std::string> sorted(std::vector<std::string> lines)
 {
     std::sort(lines.begin(), lines.end());

@@ -47,6 +47,14 @@ public:
     void showError(const std::string& text) override { errors.push_back(text); }
     void showTarget(const std::string& path) override { shownTargets.push_back(path); }
     void openDocument(const std::string& path) override { opened.push_back(path); }
+    void showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders) override
+    {
+        unreadableCount = count;
+        unreadable = firstFolders;
+    }
+
+    std::int64_t unreadableCount = 0;
+    std::vector<std::string> unreadable;
 };
 
 // Options as at a start on 1 January 2024.
@@ -79,9 +87,5 @@ Listing sortedListing(const std::string& folder, const ListingOptions& options, 
 // Compares line by line and reports every differing line with its number.
 ::testing::AssertionResult sameLines(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
 
-// Runs fn as an unprivileged user (nobody) in a child process when the tests run as root,
-// so that permissions hold, else in this process. Returns what fn returns; nullopt when fn
-// threw or no unprivileged user could be taken on.
-std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn);
 
 } // namespace zintrel::test

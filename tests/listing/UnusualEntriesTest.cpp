@@ -2,6 +2,8 @@
 #include "TestListing.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -97,6 +99,26 @@ TEST(SpecialEntries, OneEntryOneLineWhateverTheBytesOfItsName)
     ASSERT_GE(listing.lines.size(), 2u);
     EXPECT_EQ(listing.lines[1], "Processed: " + tree.root() + "/top?x");
     EXPECT_EQ(listing.lines.size(), 9 + names.size());
+}
+
+// A time stamp far beyond the calendar (tmpfs keeps 2^62 seconds) has no date to show.
+TEST(SpecialEntries, TimesWithoutALocalDateAreAQuestionMark)
+{
+    TempTree tree;
+    tree.mkdirp("top");
+    ScopedMount memory("tmpfs", tree.path("top"));
+    if (!memory.ok())
+        GTEST_SKIP() << "no right to mount here";
+    tree.touch("top/far.txt", 10);
+    const timespec times[2] = {{std::time_t{1} << 62, 0}, {std::time_t{1} << 62, 0}};
+    if (::utimensat(AT_FDCWD, tree.path("top/far.txt").c_str(), times, 0) != 0)
+        GTEST_SKIP() << "the file system keeps no such time";
+    tree.touch("top/near.txt", 10, localTime(2020, 1, 2, 3, 4, 5));
+
+    ListingOptions options = startOptions();
+    options.showPath = options.showLevel = false;
+    Listing listing = sortedListing(tree.path("top"), options, tree.path("out.txt"));
+    EXPECT_TRUE(sameLines(listing.entries, {" far.txt  1 Kb  A  ?  ", " near.txt  1 Kb  A  02.01.2020 03:04:05  "}));
 }
 
 } // namespace

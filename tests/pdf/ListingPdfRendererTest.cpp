@@ -284,11 +284,10 @@ TEST_P(SecurityTest, EncryptsWithAes256AndTheChosenPermissions)
     EXPECT_EQ(e.revision, 6);
     EXPECT_EQ(e.version, 5);
     EXPECT_TRUE(e.aes256);
-    if (!c.security) {
-        // Opened without a password, but not as the owner: the permissions hold.
-        EXPECT_TRUE(e.userPasswordMatched);
-        EXPECT_FALSE(e.ownerPasswordMatched);
-    }
+    // Opened with the chosen password or none, but never as the owner: the permissions
+    // hold for whoever opens the document.
+    EXPECT_TRUE(e.userPasswordMatched);
+    EXPECT_FALSE(e.ownerPasswordMatched);
     EXPECT_EQ(e.printHighRes, c.allowPrint);
     EXPECT_EQ(e.printLowRes, c.allowPrint);
     EXPECT_EQ(e.modifyOther, c.allowChange);
@@ -411,7 +410,15 @@ TEST(ListingPdfRenderer, ReadsLineEndsOfEveryKindAndVeryLongLines)
     EXPECT_EQ(toUtf8(pdf.lines[2].text), " last  1 Kb");
 }
 
-enum class Failure { MissingListing, MissingOutputFolder, PasswordsDiffer, PasswordEmpty, Cancelled };
+enum class Failure {
+    MissingListing,
+    MissingOutputFolder,
+    PasswordsDiffer,
+    PasswordEmpty,
+    PasswordTooLong,
+    HugeFont,
+    Cancelled
+};
 
 struct FailureCase {
     const char* name;
@@ -446,6 +453,16 @@ TEST_P(FailureTest, ThrowsAndWritesNoDocument)
     case Failure::PasswordEmpty:
         options.pdfSecurity = true;
         break;
+    case Failure::PasswordTooLong:
+        // 64 two-byte letters: 128 bytes of UTF-8, one more than AES-256 reads.
+        options.pdfSecurity = true;
+        for (int i = 0; i < 64; ++i)
+            options.pdfPassword += "\xC3\xA9";
+        options.pdfPasswordConfirm = options.pdfPassword;
+        break;
+    case Failure::HugeFont:
+        options.listingFont.pointSize = 2147483647;
+        break;
     case Failure::Cancelled:
         cancel = true;
         break;
@@ -475,6 +492,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Passwords do not match or not entered. Save operation aborted."},
                       FailureCase{"PasswordEmpty", Failure::PasswordEmpty,
                                   "Passwords do not match or not entered. Save operation aborted."},
+                      FailureCase{"HugeFont", Failure::HugeFont, "The text size must lie between 1 and 14400 points."},
+                      FailureCase{"PasswordTooLong", Failure::PasswordTooLong,
+                                  "The password is too long for a PDF (at most 127 bytes). Save operation aborted."},
                       FailureCase{"Cancelled", Failure::Cancelled, ""}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 

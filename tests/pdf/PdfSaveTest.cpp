@@ -34,6 +34,11 @@ public:
     void showError(const std::string& text) override { errors.push_back(text); }
     void showTarget(const std::string&) override {}
     void openDocument(const std::string& path) override { opened.push_back(path); }
+    void showUnreadableFolders(std::int64_t, const std::vector<std::string>& folders) override
+    {
+        unreadable.insert(unreadable.end(), folders.begin(), folders.end());
+    }
+    std::vector<std::string> unreadable;
 
     std::vector<std::string> messages, errors, opened;
 

@@ -6,6 +6,7 @@
 #include "platform/InputFile.h"
 #include "platform/IoError.h"
 #include "platform/OutputFile.h"
+#include "platform/TempFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -33,7 +34,7 @@ void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, 
     if (!listingFd)
         throw IoError(errno, listingPath);
     InputFile listing(listingFd.get(), listingPath);
-    AtomicFile target(outputPath);
+    AtomicFile target(outputPath, temporaryFolder());
     OutputFile out(target.fd(), outputPath);
     renderer.render(listing, out, options, notice, cancel);
     out.flush();

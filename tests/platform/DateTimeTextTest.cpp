@@ -159,10 +159,34 @@ TEST(DateTimeText, CalendarValuesWithTheirTimeOfDay)
         {{"%a %d.%m.%Y", "%H:%M"}, {2024, 3, 31, 2, 30, 0, 0}, "Sun 31.03.2024 02:30"},
         {{"%j", "%S"}, {2024, 12, 31, 1, 2, 3, 0}, "366 03"},
         {{"%x", "%X"}, {2003, 6, 18, 11, 48, 27, 0}, "06/18/03 11:48:27"},
+        // The zone of the value's own day, winter or summer, with no blank left over.
+        {{"%d.%m.%Y", "%H:%M:%S %Z"}, {2003, 1, 18, 11, 48, 27, 0}, "18.01.2003 11:48:27 CET"},
+        {{"%d.%m.%Y", "%H:%M:%S %Z"}, {2003, 6, 18, 11, 48, 27, 0}, "18.06.2003 11:48:27 CEST"},
+        {{"%d.%m.%Y", "%H:%M %z"}, {2003, 6, 18, 11, 48, 27, 0}, "18.06.2003 11:48 +0200"},
     };
     ScopedTimeZone zone("Europe/Berlin");
     for (const Case& c : cases)
         EXPECT_EQ(DateTimeText(c.format).format(c.value), c.expected) << c.format.dateFormat;
+}
+
+// Times whose year the local calendar cannot hold have no date: "?", and the times around
+// them keep their own texts.
+TEST(DateTimeText, TimesWithoutALocalDateShowAQuestionMark)
+{
+    ScopedTimeZone zone("UTC");
+    DateTimeText dates(kFormat);
+    const std::time_t far = std::time_t{1} << 62;
+    const std::time_t normal = utc(2003, 6, 18, 11, 48, 30);
+    for (std::time_t time : {normal, far, normal, -far, far, far + 1, normal + 1}) {
+        std::string text = dates.format(time);
+        if (time == far || time == -far || time == far + 1)
+            EXPECT_EQ(text, "?") << time;
+        else
+            EXPECT_EQ(text, reference(time)) << time;
+    }
+    // Years far beyond four digits that still have a date come out whole.
+    const std::time_t year300000 = (300000LL - 1970) * 31556952LL;
+    EXPECT_EQ(dates.format(year300000), reference(year300000));
 }
 
 TEST(DateTimeText, DefaultFormatsFollowTheLocale)

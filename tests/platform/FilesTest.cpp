@@ -1,10 +1,9 @@
-#include "platform/IoError.h"
-#include "platform/AtomicFile.h"
+#include "PlatformTestKit.h"
+
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
+#include "platform/IoError.h"
 #include "platform/OutputFile.h"
-#include "platform/TempFile.h"
-#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,57 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace zintrel {
+namespace zintrel::test {
 namespace {
-
-using test::readFile;
-using test::writeFile;
-
-using Names = std::vector<std::string>;
-
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        char pattern[] = "/tmp/zintrel-platform-XXXXXX";
-        m_path = ::mkdtemp(pattern) ? pattern : "";
-        EXPECT_FALSE(m_path.empty());
-    }
-    ~ScratchFolder()
-    {
-        ::chmod(m_path.c_str(), 0700);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string path(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& root() const { return m_path; }
-
-    Names names() const
-    {
-        Names names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    std::string m_path;
-};
-
-mode_t modeOf(const std::string& path)
-{
-    struct stat st {};
-    ::stat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
-
-void writeSynced(int fd, const std::string& path, const std::string& text)
-{
-    OutputFile out(fd, path);
-    out.write(text);
-    out.sync();
-}
 
 TEST(ErrorText, UserTextsForErrorNumbers)
 {
@@ -118,7 +68,7 @@ TEST(OutputFile, FailuresThrowWithTheErrorText)
     if (!full)
         GTEST_SKIP() << "no /dev/full";
     std::string text;
-    EXPECT_TRUE(test::throwsError<IoError>([&] { writeSynced(full.get(), "/dev/full", "abc"); }, &text));
+    EXPECT_TRUE(throwsError<IoError>([&] { writeSynced(full.get(), "/dev/full", "abc"); }, &text));
     EXPECT_EQ(text, "Disk full\n/dev/full");
 
     // Writes beyond the buffer fail at once, not only at the flush.
@@ -128,120 +78,9 @@ TEST(OutputFile, FailuresThrowWithTheErrorText)
     ScratchFolder folder;
     writeFile(folder.path("ro"), "");
     FileDescriptor readOnly(::open(folder.path("ro").c_str(), O_RDONLY));
-    EXPECT_TRUE(test::throwsError<IoError>([&] { writeSynced(readOnly.get(), "ro", "abc"); }, &text));
+    EXPECT_TRUE(throwsError<IoError>([&] { writeSynced(readOnly.get(), "ro", "abc"); }, &text));
     EXPECT_EQ(text, errorText(EBADF) + "\nro");
 }
 
-TEST(AtomicFile, NewFileAppearsOnlyAtCommit)
-{
-    ScratchFolder folder;
-    const std::string target = folder.path("list.txt");
-    mode_t oldMask = ::umask(027);
-    {
-        AtomicFile file(target);
-        EXPECT_FALSE(file.inPlace());
-        EXPECT_NE(file.writePath(), target);
-        EXPECT_EQ(file.writePath().rfind(folder.root() + "/", 0), 0u) << "written beside the target";
-        writeSynced(file.fd(), file.writePath(), "content");
-        EXPECT_EQ(::access(target.c_str(), F_OK), -1);
-        file.commit();
-    }
-    ::umask(oldMask);
-    EXPECT_EQ(readFile(target), "content");
-    EXPECT_EQ(modeOf(target), 0640u);
-    EXPECT_EQ(folder.names(), Names{"list.txt"});
-}
-
-TEST(AtomicFile, ExistingFileKeepsContentWithoutCommitAndModeWithIt)
-{
-    ScratchFolder folder;
-    const std::string target = folder.path("list.txt");
-    writeFile(target, "old");
-    ::chmod(target.c_str(), 0604);
-    {
-        AtomicFile file(target);
-        writeSynced(file.fd(), file.writePath(), "half");
-    }
-    EXPECT_EQ(readFile(target), "old");
-    EXPECT_EQ(folder.names(), Names{"list.txt"});
-    {
-        AtomicFile file(target); // nothing written, no commit
-    }
-    EXPECT_EQ(folder.names(), Names{"list.txt"});
-    {
-        AtomicFile file(target);
-        writeSynced(file.fd(), file.writePath(), "new");
-        file.commit();
-    }
-    EXPECT_EQ(readFile(target), "new");
-    EXPECT_EQ(modeOf(target), 0604u);
-    EXPECT_EQ(folder.names(), Names{"list.txt"});
-}
-
-TEST(AtomicFile, LinkSurvivesAndItsTargetIsReplaced)
-{
-    ScratchFolder folder;
-    ::mkdir(folder.path("real").c_str(), 0755);
-    writeFile(folder.path("real/list.txt"), "old");
-    ASSERT_EQ(::symlink("real/list.txt", folder.path("link.txt").c_str()), 0);
-    {
-        AtomicFile file(folder.path("link.txt"));
-        writeSynced(file.fd(), file.writePath(), "new");
-        file.commit();
-    }
-    struct stat st {};
-    ASSERT_EQ(::lstat(folder.path("link.txt").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(readFile(folder.path("real/list.txt")), "new");
-    EXPECT_EQ(folder.names(), (Names{"link.txt", "real"}));
-
-    // A dangling link gets the file it names.
-    ASSERT_EQ(::symlink("real/later.txt", folder.path("dangling.txt").c_str()), 0);
-    {
-        AtomicFile file(folder.path("dangling.txt"));
-        writeSynced(file.fd(), file.writePath(), "made");
-        file.commit();
-    }
-    ASSERT_EQ(::lstat(folder.path("dangling.txt").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(readFile(folder.path("real/later.txt")), "made");
-}
-
-TEST(AtomicFile, DeviceIsWrittenInPlace)
-{
-    {
-        AtomicFile file("/dev/null");
-        EXPECT_TRUE(file.inPlace());
-        EXPECT_EQ(file.writePath(), "/dev/null");
-        writeSynced(file.fd(), file.writePath(), "anything");
-        EXPECT_NO_THROW(file.commit());
-    }
-    struct stat st {};
-    ASSERT_EQ(::stat("/dev/null", &st), 0);
-    EXPECT_TRUE(S_ISCHR(st.st_mode));
-}
-
-TEST(TempFile, UniquePrivateAndRemoved)
-{
-    ScratchFolder folder;
-    {
-        TempFile first(folder.root(), "zintrel-listing-", ".txt");
-        TempFile second(folder.root() + "/", "zintrel-listing-", ".txt");
-        EXPECT_NE(first.path(), second.path());
-        for (const TempFile* file : {&first, &second}) {
-            EXPECT_EQ(file->path().rfind(folder.root() + "/zintrel-listing-", 0), 0u) << file->path();
-            EXPECT_TRUE(file->path().ends_with(".txt")) << file->path();
-            EXPECT_EQ(modeOf(file->path()), 0600u);
-        }
-        EXPECT_EQ(::write(second.fd(), "x", 1), 1);
-        TempFile third(folder.root(), "a", "");
-        third.remove();
-        EXPECT_EQ(::access(third.path().c_str(), F_OK), -1);
-        EXPECT_EQ(::write(third.fd(), "still open", 10), 10);
-    }
-    EXPECT_EQ(folder.names(), Names{});
-    EXPECT_THROW(TempFile(folder.path("missing"), "p", ".txt"), IoError);
-}
-
 } // namespace
-} // namespace zintrel
+} // namespace zintrel::test

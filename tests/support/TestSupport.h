@@ -52,6 +52,27 @@ private:
     ScopedEnvironment m_folder;
 };
 
+// Runs fn as the unprivileged user nobody in a child process when the tests run as root,
+// so that permissions hold, else in this process. Returns what fn returns, or "threw "
+// and currentException() when it threw; nullopt when no unprivileged user could be taken on.
+std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn);
+
+// Mounts a file system for the life of the object (type "tmpfs" with options such as
+// "size=16k", or "bindfs" over a source folder, run as its own program) and unmounts it.
+class ScopedMount {
+public:
+    ScopedMount(const std::string& type, const std::string& where, const std::string& options = {},
+                const std::string& source = {});
+    ~ScopedMount();
+    ScopedMount(const ScopedMount&) = delete;
+    ScopedMount& operator=(const ScopedMount&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    std::string m_where;
+    bool m_ok = false;
+};
+
 // A type's name as the source spells it.
 std::string typeName(const std::type_info& type);
 // What the exception in flight is: its type and text. Only inside a catch block.

@@ -1,0 +1,145 @@
+// Temporary files: unnamed where the file system allows, else named and cleaned up, also
+// when a signal ends the process.
+
+#include "PlatformTestKit.h"
+
+#include "platform/InputFile.h"
+#include "platform/IoError.h"
+#include "platform/TempFile.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zintrel::test {
+namespace {
+
+std::string contentOf(const TempFile& file)
+{
+    InputFile in(file.fd(), "temporary");
+    std::string text(in.size(), '\0');
+    in.readAt(0, text.data(), text.size());
+    return text;
+}
+
+TEST(TempFile, HasNoNameWhereTheFileSystemAllows)
+{
+    ScratchFolder folder;
+    {
+        TempFile file(folder.root(), "zintrel-listing-", ".txt", "/home/user/list.pdf");
+        ASSERT_TRUE(file.anonymous());
+        EXPECT_EQ(file.path(), "");
+        writeSynced(file.fd(), "temporary", "kept until the end");
+        EXPECT_EQ(contentOf(file), "kept until the end");
+        EXPECT_EQ(folder.names(), Names{});
+        file.linkAs(::open(folder.root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC), "now.txt");
+    }
+    EXPECT_EQ(readFile(folder.path("now.txt")), "kept until the end");
+}
+
+TEST(TempFile, FailuresNameTheUsersFileAndTheFolder)
+{
+    ScratchFolder folder;
+    std::string text;
+    EXPECT_TRUE(throwsError<IoError>(
+        [&] { TempFile file(folder.path("missing"), "p", ".txt", "/home/user/list.pdf"); }, &text));
+    EXPECT_EQ(text, "I/O error 2\n/home/user/list.pdf\nTemporary file in " + folder.path("missing"));
+}
+
+// A file system without unnamed files (FUSE here) gets named ones, each new and private.
+class NamedTempFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::mkdir(m_folder.path("source").c_str(), 0755);
+        ::mkdir(m_folder.path("fuse").c_str(), 0755);
+        m_mount = std::make_unique<ScopedMount>("bindfs", m_folder.path("fuse"), "", m_folder.path("source"));
+        if (!m_mount->ok())
+            GTEST_SKIP() << "bindfs cannot be mounted here";
+    }
+    std::string fuse() const { return m_folder.path("fuse"); }
+
+    ScratchFolder m_folder;
+    std::unique_ptr<ScopedMount> m_mount;
+};
+
+TEST_F(NamedTempFileTest, UniquePrivateAndRemoved)
+{
+    {
+        TempFile first(fuse(), "zintrel-listing-", ".txt", "list.pdf");
+        TempFile second(fuse(), "zintrel-listing-", ".txt", "list.pdf");
+        ASSERT_FALSE(first.anonymous());
+        EXPECT_NE(first.path(), second.path());
+        for (const TempFile* file : {&first, &second}) {
+            EXPECT_EQ(file->path().rfind(fuse() + "/zintrel-listing-", 0), 0u) << file->path();
+            EXPECT_TRUE(file->path().ends_with(".txt")) << file->path();
+            EXPECT_EQ(modeOf(file->path()), 0600u);
+        }
+        std::string secondPath = second.path();
+        second.remove();
+        EXPECT_EQ(::access(secondPath.c_str(), F_OK), -1);
+        EXPECT_EQ(::access(first.path().c_str(), F_OK), 0);
+        writeSynced(second.fd(), "temporary", "still open");
+        EXPECT_EQ(contentOf(second), "still open");
+    }
+    EXPECT_EQ(m_folder.names("fuse"), Names{});
+}
+
+// A child makes a named temporary file and waits; the signal ends it, and the file with it.
+TEST_F(NamedTempFileTest, SignalsThatEndTheProcessTakeTheFileAlong)
+{
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ready[0]);
+            TempFile file(fuse(), "zintrel-pdf-", ".pdf", "list.pdf");
+            if (::write(ready[1], "x", 1) != 1)
+                ::_exit(2);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        EXPECT_EQ(m_folder.names("fuse").size(), 1u) << "the child's file is there while it runs";
+        ::kill(child, signal);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
+        EXPECT_EQ(m_folder.names("fuse"), Names{}) << "signal " << signal;
+    }
+}
+
+TEST(TempFile, KillLeavesNothingOfAnUnnamedFile)
+{
+    ScratchFolder folder;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ready[0]);
+        TempFile file(folder.root(), "zintrel-pdf-", ".pdf", "list.pdf");
+        writeSynced(file.fd(), "temporary", std::string(1 << 20, 'x'));
+        if (::write(ready[1], "x", 1) != 1)
+            ::_exit(2);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(folder.names(), Names{});
+}
+
+} // namespace
+} // namespace zintrel::test
