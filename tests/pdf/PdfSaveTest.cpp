@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 
 using namespace zintrel;
 
@@ -119,6 +120,43 @@ TEST(PdfSave, FailedSaveKeepsTheOldTargetAndOpensNothing)
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "the old document");
     EXPECT_TRUE(std::filesystem::is_empty(s.temporary));
+}
+
+// Names that run right to left, or hold a direction override, stay inside their own
+// columns: every line keeps the column order of the text listing.
+TEST(PdfSave, NamesOfAnyDirectionKeepTheColumnOrder)
+{
+    SaveScene s;
+    test::ScopedTemporaryFolder tmp(s.temporary);
+    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D.txt";     // shalom.txt
+    const std::string arabic = "\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 1.txt"; // salam 1.txt
+    const std::string override = "abc\xE2\x80\xAEtxt.exe";                     // U+202E inside
+    for (const std::string& name : {hebrew, arabic, override})
+        std::ofstream(s.tree + "/" + name) << "x";
+    ListingPdfRenderer renderer;
+    SaveEnvironment environment;
+    environment.pdfRenderer = &renderer;
+    RecordingUi ui(s.target);
+    ListingOptions options;
+    options.showDateTime = false;
+    ASSERT_EQ(ListingRun().save(options, s.tree, environment, ui), SaveOutcome::Saved);
+
+    std::istringstream text(pdfToText(s.target));
+    int entryLines = 0;
+    for (std::string line; std::getline(text, line);) {
+        if (line.find("1 Kb") == std::string::npos || line.find("beach") != std::string::npos)
+            continue;
+        ++entryLines;
+        // Name, then size and attributes, then the path, then the level at the very end.
+        std::size_t size = line.find("1 Kb");
+        std::size_t attributes = line.find(" A ", size);
+        std::size_t path = line.find(s.tree + "/", size);
+        EXPECT_NE(attributes, std::string::npos) << line;
+        EXPECT_NE(path, std::string::npos) << line;
+        EXPECT_LT(attributes, path) << line;
+        EXPECT_TRUE(line.ends_with(" 1") || line.ends_with(" 1 ")) << line;
+    }
+    EXPECT_EQ(entryLines, 3);
 }
 
 } // namespace
