@@ -1,6 +1,7 @@
 #include "PdfDocument.h"
 
 #include "PdfFinisher.h"
+#include "SupplementaryGlyphs.h"
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
 #include "platform/IoError.h"
@@ -213,6 +214,7 @@ struct PdfDocument::Impl {
     bool pageDrawn = false;
     bool saved = false;
     std::vector<bool> drawnCharacters = std::vector<bool>(0x110000);
+    SupplementaryGlyphs supplementaryGlyphs;
     std::map<int, std::string> information;
     bool encrypt = false;
     std::string ownerPassword;
@@ -292,15 +294,20 @@ void PdfDocument::DrawText(int x, int y, const std::string& text)
     d.pageDrawn = true;
     // QString::fromUtf8 turns every byte that is not UTF-8 into U+FFFD.
     QString line = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    bool supplementary = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         char16_t unit = line[i].unicode();
         char32_t c = unit;
         if (QChar::isHighSurrogate(unit) && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(unit, line[i + 1].unicode());
             ++i;
+            supplementary = true;
         }
         d.drawnCharacters[c] = true;
     }
+    // Only such lines pay for a layout, and only for characters new to the font.
+    if (supplementary)
+        d.supplementaryGlyphs.note(line, d.font);
     d.painter.drawText(QPointF(x, d.pageSize.height() - y), line);
 }
 
@@ -390,6 +397,7 @@ void PdfDocument::SaveTo(OutputFile& out)
     finish.permissions = d.permissions;
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
+    finish.glyphCharacters = d.supplementaryGlyphs.characters();
     InputFile drawing(d.drawingFile.fd(), d.displayName);
     try {
         finishPdf(drawing, out, finish);

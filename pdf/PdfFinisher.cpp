@@ -3,6 +3,7 @@
 #include "PdfEncryption.h"
 #include "PdfTokens.h"
 #include "ToUnicodeRepair.h"
+#include "TrueTypeProgram.h"
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
 #include "platform/IoError.h"
@@ -132,20 +133,14 @@ DrawingStructure readStructure(const InputFile& drawing)
     return s;
 }
 
-// A ToUnicode map, inflated if need be, repaired and compressed again.
-std::string repairedMap(const std::string& data, bool flate, const std::function<bool(char32_t)>& drawn)
+std::string flate(const std::string& in, Pl_Flate::action_e action)
 {
-    auto run = [](const std::string& in, Pl_Flate::action_e action) {
-        std::string out;
-        Pl_String sink("map", nullptr, out);
-        Pl_Flate pipe("map", &sink, action);
-        pipe.write(reinterpret_cast<const unsigned char*>(in.data()), in.size());
-        pipe.finish();
-        return out;
-    };
-    std::string map = flate ? run(data, Pl_Flate::a_inflate) : data;
-    map = repairToUnicode(map, drawn ? drawn : [](char32_t) { return false; });
-    return flate ? run(map, Pl_Flate::a_deflate) : map;
+    std::string out;
+    Pl_String sink("flate", nullptr, out);
+    Pl_Flate pipe("flate", &sink, action);
+    pipe.write(reinterpret_cast<const unsigned char*>(in.data()), in.size());
+    pipe.finish();
+    return out;
 }
 
 class Finisher {
@@ -216,7 +211,7 @@ private:
                 if (!referenceAt(tokens, nextSolid(tokens, key + 1), target, end))
                     continue;
                 if (name == "/ToUnicode")
-                    m_toUnicode.insert(target);
+                    m_toUnicode.emplace(target, place.id);
                 else if (name == "/Metadata" && place.id == m_structure.root)
                     m_skipped.insert(target);
             }
@@ -243,9 +238,8 @@ private:
         return parseInteger(tokens[i].raw);
     }
 
-    // The bytes of a stream as they go out: the ToUnicode maps repaired, everything
-    // encrypted when the document is.
-    std::string streamData(const ObjectPlace& place, const std::string& text, const ObjectTokens& parsed)
+    // The bytes of a stream as the drawing stores them.
+    std::string storedData(const std::string& text, const ObjectTokens& parsed) const
     {
         const std::vector<PdfToken>& tokens = parsed.tokens;
         std::optional<std::int64_t> length;
@@ -267,14 +261,118 @@ private:
             ++start;
         if (!length || *length < 0 || static_cast<std::uint64_t>(*length) > text.size() - start)
             unreadable("bad stream length");
-        std::string data = text.substr(start, static_cast<std::size_t>(*length));
-        if (m_toUnicode.count(place.id)) {
-            bool flate = std::any_of(tokens.begin(), tokens.end(), [](const PdfToken& t) {
-                return t.type == TokenType::Name && t.value == "/FlateDecode";
-            });
-            data = repairedMap(data, flate, m_finish.drawn);
-        }
+        return text.substr(start, static_cast<std::size_t>(*length));
+    }
+
+    static bool isFlate(const std::vector<PdfToken>& tokens)
+    {
+        return std::any_of(tokens.begin(), tokens.end(), [](const PdfToken& t) {
+            return t.type == TokenType::Name && t.value == "/FlateDecode";
+        });
+    }
+
+    // The bytes of a stream as they go out: the ToUnicode maps repaired, everything
+    // encrypted when the document is.
+    std::string streamData(const ObjectPlace& place, const std::string& text, const ObjectTokens& parsed)
+    {
+        std::string data = storedData(text, parsed);
+        auto font = m_toUnicode.find(place.id);
+        if (font != m_toUnicode.end())
+            data = repairedMap(data, isFlate(parsed.tokens), font->second);
         return m_encryption ? m_encryption->encrypt(data) : data;
+    }
+
+    // A ToUnicode map, inflated if need be, repaired and compressed again.
+    std::string repairedMap(const std::string& data, bool compressed, const ObjectId& font) const
+    {
+        std::string map = compressed ? flate(data, Pl_Flate::a_inflate) : data;
+        map = repairToUnicode(map, drawn());
+        if (!m_finish.glyphCharacters.empty())
+            map = completedMap(map, font);
+        return compressed ? flate(map, Pl_Flate::a_deflate) : map;
+    }
+
+    std::function<bool(char32_t)> drawn() const
+    {
+        return m_finish.drawn ? m_finish.drawn : [](char32_t) { return false; };
+    }
+
+    // map with the glyphs that the font's embedded program draws for known characters.
+    std::string completedMap(const std::string& map, const ObjectId& font) const
+    {
+        std::optional<ObjectTokens> dictionary = objectTokens(font);
+        if (!dictionary)
+            return map;
+        std::optional<std::string> name = nameValue(dictionary->tokens, "/BaseFont");
+        auto characters = name ? m_finish.glyphCharacters.find(*name) : m_finish.glyphCharacters.end();
+        if (characters == m_finish.glyphCharacters.end())
+            return map;
+        std::optional<TrueTypeProgram> program = embeddedProgram(dictionary->tokens);
+        if (!program)
+            return map;
+        auto characterOf = [&](unsigned code) -> std::optional<char32_t> {
+            auto found = characters->second.find(program->signature(static_cast<int>(code)));
+            if (found == characters->second.end())
+                return std::nullopt;
+            return found->second;
+        };
+        return completeToUnicode(map, static_cast<unsigned>(program->glyphCount()), characterOf, drawn());
+    }
+
+    // The TrueType program of a Type0 font: DescendantFonts, FontDescriptor, FontFile2.
+    std::optional<TrueTypeProgram> embeddedProgram(const std::vector<PdfToken>& font) const
+    {
+        std::optional<ObjectId> descendant = referenceValue(font, "/DescendantFonts");
+        std::optional<ObjectTokens> cidFont = descendant ? objectTokens(*descendant) : std::nullopt;
+        std::optional<ObjectId> descriptorId = cidFont ? referenceValue(cidFont->tokens, "/FontDescriptor") : std::nullopt;
+        std::optional<ObjectTokens> descriptor = descriptorId ? objectTokens(*descriptorId) : std::nullopt;
+        std::optional<ObjectId> programId = descriptor ? referenceValue(descriptor->tokens, "/FontFile2") : std::nullopt;
+        auto place = programId ? m_structure.placeOf.find(*programId) : m_structure.placeOf.end();
+        if (place == m_structure.placeOf.end())
+            return std::nullopt;
+        std::string text = objectText(m_structure.places[place->second]);
+        ObjectTokens parsed = tokenizeObject(text);
+        if (parsed.dataStart == 0)
+            return std::nullopt;
+        std::string program = storedData(text, parsed);
+        return TrueTypeProgram::read(isFlate(parsed.tokens) ? flate(program, Pl_Flate::a_inflate) : program);
+    }
+
+    std::optional<ObjectTokens> objectTokens(const ObjectId& id) const
+    {
+        auto found = m_structure.placeOf.find(id);
+        if (found == m_structure.placeOf.end())
+            return std::nullopt;
+        return tokenizeObject(objectText(m_structure.places[found->second]));
+    }
+
+    // The name that key of the object's own dictionary has.
+    static std::optional<std::string> nameValue(const std::vector<PdfToken>& tokens, std::string_view key)
+    {
+        for (std::size_t at : topLevelKeys(tokens)) {
+            std::size_t value = nextSolid(tokens, at + 1);
+            if (tokens[at].value == key && value < tokens.size() && tokens[value].type == TokenType::Name)
+                return tokens[value].value;
+        }
+        return std::nullopt;
+    }
+
+    // The object that key of the object's own dictionary refers to, directly or as the
+    // first item of an array.
+    static std::optional<ObjectId> referenceValue(const std::vector<PdfToken>& tokens, std::string_view key)
+    {
+        for (std::size_t at : topLevelKeys(tokens)) {
+            if (tokens[at].value != key)
+                continue;
+            std::size_t value = nextSolid(tokens, at + 1);
+            if (value < tokens.size() && tokens[value].type == TokenType::ArrayOpen)
+                value = nextSolid(tokens, value + 1);
+            ObjectId id;
+            std::size_t end = 0;
+            if (referenceAt(tokens, value, id, end))
+                return id;
+        }
+        return std::nullopt;
     }
 
     // The object's text up to its stream data or its end: strings encrypted, a stream's
@@ -369,7 +467,7 @@ private:
     const PdfFinish& m_finish;
     DrawingStructure m_structure;
     std::unique_ptr<PdfEncryption> m_encryption;
-    std::set<ObjectId> m_toUnicode;
+    std::map<ObjectId, ObjectId> m_toUnicode; // each ToUnicode map: the font that has it
     std::set<ObjectId> m_skipped;
     std::map<int, std::pair<std::uint64_t, int>> m_newOffsets; // number: offset, generation
     ObjectId m_encryptId;

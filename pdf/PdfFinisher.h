@@ -10,6 +10,11 @@ namespace zintrel {
 class InputFile;
 class OutputFile;
 
+// Characters that fonts' ToUnicode maps leave out, found by the glyph that draws each: the
+// font's PDF name (/DejaVuSans), then the glyph's TrueTypeProgram::signature in the font
+// program embedded for it, then the character.
+using GlyphCharacters = std::map<std::string, std::map<std::string, char32_t>>;
+
 // What the finished document gets besides the drawing.
 struct PdfFinish {
     std::map<std::string, std::string> information; // PDF key ("/Author") to UTF-8 text
@@ -18,6 +23,7 @@ struct PdfFinish {
     std::string ownerPassword;
     std::uint32_t permissions = 0;               // the /P bits
     std::function<bool(char32_t)> drawn;         // the characters drawn, for repairToUnicode
+    GlyphCharacters glyphCharacters;             // for completeToUnicode
 };
 
 // Copies the PDF that QPdfWriter drew to target one object at a time, adding the document

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
+#include <vector>
 
 using namespace zintrel;
 
@@ -158,6 +161,73 @@ INSTANTIATE_TEST_SUITE_P(
                           d.DrawText(1, 1, "late");
                       }}),
     [](const ::testing::TestParamInfo<MisuseCase>& info) { return std::string(info.param.name); });
+
+// Characters beyond the Basic Multilingual Plane, drawn by the fallback fonts that have
+// them: DejaVu Sans for the emoji, Noto Sans CJK for the ideographs (beside ones of the
+// plane in the same font) and whichever serif face has the mathematical letter.
+const std::vector<std::string> kSupplementaryLines = {
+    "emoji\U0001F600.txt",
+    "faces \U0001F600\U0001F63A\U0001F431 in a row",
+    "\u4E2D\U00020BB7\u6587 and \U0002A6B2.txt",
+    "bold \U0001D400 letter",
+    "plain entry_000001.dat",
+};
+
+void drawSupplementaryLines(PdfDocument& document)
+{
+    // Liberation Sans has none of them, so each comes from a fallback font.
+    ASSERT_NE(document.AddTrueTypeFont("Liberation Sans", 1), 0);
+    document.settextsize(10);
+    int y = 800;
+    for (const std::string& line : kSupplementaryLines) {
+        document.DrawText(40, y, line);
+        y -= 14;
+    }
+    // The same characters once more on a page of their own in another font.
+    document.newpage();
+    ASSERT_NE(document.AddTrueTypeFont("Liberation Serif", 1), 0);
+    document.settextsize(10);
+    document.DrawText(40, 800, kSupplementaryLines[1]);
+}
+
+void expectSupplementaryLines(const std::string& path, const std::string& password)
+{
+    PdfContent pdf = readPdf(path, password);
+    ASSERT_EQ(pdf.lines.size(), kSupplementaryLines.size() + 1);
+    for (std::size_t i = 0; i < kSupplementaryLines.size(); ++i)
+        EXPECT_EQ(toUtf8(pdf.lines[i].text), kSupplementaryLines[i]);
+    EXPECT_EQ(toUtf8(pdf.lines.back().text), kSupplementaryLines[1]);
+    auto drawnIn = [](const DrawnLine& line, const std::string& font) {
+        return std::any_of(line.fonts.begin(), line.fonts.end(),
+                           [&font](const std::string& name) { return name.find(font) != std::string::npos; });
+    };
+    EXPECT_TRUE(drawnIn(pdf.lines[0], "DejaVuSans"));
+    EXPECT_TRUE(drawnIn(pdf.lines[2], "NotoSansCJK"));
+
+    std::string text = pdfToText(path, password);
+    for (const std::string& line : kSupplementaryLines)
+        EXPECT_NE(text.find(line), std::string::npos) << line << " not in:\n" << text;
+}
+
+TEST(PdfDocument, CharactersBeyondTheBasicPlaneReadBackAsDrawn)
+{
+    TestFolder folder;
+    PdfDocument document;
+    drawSupplementaryLines(document);
+    document.SaveToFile(folder.path("beyond.pdf"));
+    expectSupplementaryLines(folder.path("beyond.pdf"), "");
+}
+
+TEST(PdfDocument, CharactersBeyondTheBasicPlaneReadBackWhenEncrypted)
+{
+    TestFolder folder;
+    PdfDocument document;
+    drawSupplementaryLines(document);
+    document.Encrypt("", "secret", 1, document.Permissions(1, 1, 0, 0, 0, 0, 0, 1));
+    document.SaveToFile(folder.path("beyond.pdf"));
+    EXPECT_TRUE(passwordRefused(folder.path("beyond.pdf"), ""));
+    expectSupplementaryLines(folder.path("beyond.pdf"), "secret");
+}
 
 TEST(PdfDocument, UnknownFontLeavesTheCurrentOne)
 {

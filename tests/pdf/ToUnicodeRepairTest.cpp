@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
 #include <set>
 
 using namespace zintrel;
@@ -54,5 +58,99 @@ INSTANTIATE_TEST_SUITE_P(
         RepairCase{"SurrogatePairsSurvive", "1 beginbfchar\n<0003> <D83DDE00>\nendbfchar\n", {U'\U0001F600'},
                    "1 beginbfchar\n<0003> <D83DDE00>\nendbfchar\n"}),
     [](const ::testing::TestParamInfo<RepairCase>& info) { return std::string(info.param.name); });
+
+struct CompleteCase {
+    const char* name;
+    std::string body;
+    unsigned codeCount; // glyphs in the font program
+    std::map<unsigned, char32_t> known; // code: the character its glyph was drawn for
+    std::set<char32_t> drawn;
+    std::string expected; // body after the completion
+};
+
+void PrintTo(const CompleteCase& c, std::ostream* out) { *out << c.name; }
+
+class CompleteToUnicodeTest : public ::testing::TestWithParam<CompleteCase> {};
+
+TEST_P(CompleteToUnicodeTest, AddsTheCodesTheMapLeavesOut)
+{
+    const CompleteCase& c = GetParam();
+    auto characterOf = [&c](unsigned code) -> std::optional<char32_t> {
+        auto found = c.known.find(code);
+        return found == c.known.end() ? std::nullopt : std::optional<char32_t>(found->second);
+    };
+    auto drawn = [&c](char32_t ch) { return c.drawn.count(ch) > 0; };
+    EXPECT_EQ(completeToUnicode(kHead + c.body + kTail, c.codeCount, characterOf, drawn), kHead + c.expected + kTail);
+}
+
+const std::string kOnlyMissingGlyph = "1 beginbfrange\n<0000> <0000> <0000>\nendbfrange\n";
+const std::string kRadical = "2 beginbfrange\n<0000> <0000> <0000>\n<0001> <0001> <2E87>\nendbfrange\n";
+
+// count bfchar entries from code 1 on, each for the emoji U+1F600 + code, in blocks of 100.
+std::string emojiBlocks(unsigned count)
+{
+    std::string out;
+    for (unsigned first = 1; first <= count; first += 100) {
+        unsigned last = std::min(count, first + 99);
+        out += std::to_string(last - first + 1) + " beginbfchar\n";
+        for (unsigned code = first; code <= last; ++code) {
+            char32_t c = U'\U0001F600' + code;
+            char line[32];
+            std::snprintf(line, sizeof line, "<%04X> <D83D%04X>\n", code, static_cast<unsigned>(0xDC00 + (c & 0x3FF)));
+            out += line;
+        }
+        out += "endbfchar\n";
+    }
+    return out;
+}
+
+std::map<unsigned, char32_t> emojiCodes(unsigned count)
+{
+    std::map<unsigned, char32_t> codes;
+    for (unsigned code = 1; code <= count; ++code)
+        codes[code] = U'\U0001F600' + code;
+    return codes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maps, CompleteToUnicodeTest,
+    ::testing::Values(
+        CompleteCase{"EmojiAsSurrogatePair", kOnlyMissingGlyph, 2, {{1, U'\U0001F600'}}, {},
+                     kOnlyMissingGlyph + "1 beginbfchar\n<0001> <D83DDE00>\nendbfchar\n"},
+        CompleteCase{"IdeographBesideDrawnOnes",
+                     "2 beginbfrange\n<0000> <0000> <0000>\n<0001> <0001> <4E2D>\nendbfrange\n"
+                     "1 beginbfchar\n<0003> <6587>\nendbfchar\n",
+                     4, {{1, U'\U00020BB7'}, {2, U'\U00020BB7'}, {3, U'\U0002A6B2'}}, {U'\u4E2D', U'\u6587'},
+                     "2 beginbfrange\n<0000> <0000> <0000>\n<0001> <0001> <4E2D>\nendbfrange\n"
+                     "1 beginbfchar\n<0003> <6587>\nendbfchar\n"
+                     "1 beginbfchar\n<0002> <D842DFB7>\nendbfchar\n"},
+        CompleteCase{"ArrayRangeCountsAsMapped", "1 beginbfrange\n<0000> <0002> [<0000> <0041> <0042> ]\nendbfrange\n", 4,
+                     {{2, U'\U0001F600'}, {3, U'\U0001F63A'}}, {U'A', U'B'},
+                     "1 beginbfrange\n<0000> <0002> [<0000> <0041> <0042> ]\nendbfrange\n"
+                     "1 beginbfchar\n<0003> <D83DDE3A>\nendbfchar\n"},
+        CompleteCase{"WideRangeCountsAsMapped", "1 beginbfrange\n<0000> <0003> <0040>\nendbfrange\n", 5,
+                     {{3, U'\U0001F600'}, {4, U'\U0001F431'}}, {},
+                     "1 beginbfrange\n<0000> <0003> <0040>\nendbfrange\n"
+                     "1 beginbfchar\n<0004> <D83DDC31>\nendbfchar\n"},
+        CompleteCase{"UndrawnLookAlikeGivesWay", kRadical, 2, {{1, U'\U00020628'}}, {},
+                     "2 beginbfrange\n<0000> <0000> <0000>\n<0001> <0001> <D841DE28>\nendbfrange\n"},
+        CompleteCase{"DrawnLookAlikeStays", kRadical, 2, {{1, U'\U00020628'}}, {U'\u2E87'}, kRadical},
+        CompleteCase{"UndrawnLookAlikeInArrayGivesWay", "1 beginbfrange\n<0001> <0002> [<0041> <2E87> ]\nendbfrange\n", 3,
+                     {{2, U'\U00020628'}}, {U'A'}, "1 beginbfrange\n<0001> <0002> [<0041> <D841DE28> ]\nendbfrange\n"},
+        CompleteCase{"BasicPlaneCharacterInFourDigits", kOnlyMissingGlyph, 2, {{1, U'\u00E9'}}, {},
+                     kOnlyMissingGlyph + "1 beginbfchar\n<0001> <00E9>\nendbfchar\n"},
+        CompleteCase{"UnknownGlyphStaysUnmapped", kOnlyMissingGlyph, 3, {}, {}, kOnlyMissingGlyph},
+        CompleteCase{"MissingGlyphStays", kOnlyMissingGlyph, 2, {{0, U'\U0001F600'}}, {}, kOnlyMissingGlyph},
+        CompleteCase{"UnmappedMissingGlyphStays", "", 2, {{0, U'\U0001F600'}}, {}, ""},
+        CompleteCase{"CodeBeyondTheProgramIsLeftOut", kOnlyMissingGlyph, 2, {{2, U'\U0001F600'}}, {}, kOnlyMissingGlyph},
+        CompleteCase{"BlocksOfAHundred", kOnlyMissingGlyph, 151, emojiCodes(150), {}, kOnlyMissingGlyph + emojiBlocks(150)}),
+    [](const ::testing::TestParamInfo<CompleteCase>& info) { return std::string(info.param.name); });
+
+TEST(CompleteToUnicode, AddsNothingToAMapWithoutEnd)
+{
+    const std::string cut = kHead + kOnlyMissingGlyph;
+    auto emoji = [](unsigned) { return std::optional<char32_t>(U'\U0001F600'); };
+    EXPECT_EQ(completeToUnicode(cut, 2, emoji, [](char32_t) { return false; }), cut);
+}
 
 } // namespace
