@@ -132,7 +132,6 @@ std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const
         ui.showMessage(kPasswordTooLongMessage);
         return std::nullopt;
     }
-    ui.showTarget(plan.target);
     return plan;
 }
 
@@ -206,6 +205,7 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
 
 void ListingRun::finish(const SavePlan& plan, const SaveResult& result, ListingUi& ui)
 {
+    ui.showTarget(plan.target);
     if (result.unreadableFolders > 0)
         ui.showUnreadableFolders(result.unreadableFolders, result.firstUnreadable);
     if (plan.options.openAfterCreation)

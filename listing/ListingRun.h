@@ -74,7 +74,7 @@ public:
     SaveResult execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
                        ListingProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);
 
-    // Tells what could not be read, then opens the result when asked to.
+    // Names the saved file, tells what could not be read, then opens the file when asked to.
     static void finish(const SavePlan& plan, const SaveResult& result, ListingUi& ui);
 
     SaveOutcome save(const ListingOptions& options, const std::string& folder, const SaveEnvironment& environment,

@@ -30,7 +30,7 @@ public:
     virtual void showMessage(const std::string& text) = 0;
     // The error box of a failed save.
     virtual void showError(const std::string& text) = 0;
-    // The completed target name, for the main window's label.
+    // The file a save has just written, for the main window's label.
     virtual void showTarget(const std::string& path) = 0;
     // Hands a finished file to the desktop's default program; the outcome is not looked at.
     virtual void openDocument(const std::string& path) = 0;

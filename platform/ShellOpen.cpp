@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QUrl>
 
 namespace zintrel {
@@ -16,6 +17,19 @@ QUrl urlForShell(const QString& fileOrAddress)
     }
     // The whole name goes through, however long, and a relative one against the current folder.
     return QUrl::fromLocalFile(QDir::current().absoluteFilePath(fileOrAddress));
+}
+
+QUrl urlForFile(const QByteArray& path)
+{
+    QByteArray absolute = path;
+    if (!path.startsWith('/'))
+        absolute = QFile::encodeName(QDir::currentPath()) + '/' + path;
+    return QUrl::fromEncoded("file://" + absolute.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+void DesktopShellOpen::openFile(const QByteArray& path)
+{
+    QDesktopServices::openUrl(urlForFile(path));
 }
 
 void DesktopShellOpen::open(const QString& fileOrAddress)

@@ -118,6 +118,22 @@ QList<Volume> mountedVolumes()
     // the root and the folder the program was started in must be reachable.
     addUnlisted(QStorageInfo(QStringLiteral("/")));
     addUnlisted(QStorageInfo(QDir::currentPath()));
+    return withStartVolume(volumes, QDir::currentPath());
+}
+
+bool holds(const QString& root, const QString& path)
+{
+    return root == QLatin1String("/") || path == root || path.startsWith(root + QLatin1Char('/'));
+}
+
+QList<Volume> withStartVolume(QList<Volume> volumes, const QString& startFolder)
+{
+    // In a chroot or a container whose root is no mount point, nothing listed may hold the
+    // start folder; the root then stands for it, so the tree and the save still work.
+    QString start = cleanRoot(QFileInfo(startFolder).absoluteFilePath());
+    bool held = std::any_of(volumes.begin(), volumes.end(), [&](const Volume& v) { return holds(v.rootPath, start); });
+    if (!held)
+        volumes.append(Volume{QStringLiteral("/"), QStringLiteral("/"), VolumeKind::Fixed});
     std::sort(volumes.begin(), volumes.end(),
               [](const Volume& a, const Volume& b) { return a.rootPath < b.rootPath; });
     return volumes;
@@ -132,8 +148,7 @@ Volume volumeOf(const QString& path)
     int bestLength = -1;
     for (const Volume& volume : mountedVolumes()) {
         const QString& root = volume.rootPath;
-        bool holds = root == QLatin1String("/") || clean == root || clean.startsWith(root + QLatin1Char('/'));
-        if (holds && root.size() > bestLength) {
+        if (holds(root, clean) && root.size() > bestLength) {
             best = volume;
             bestLength = root.size();
         }

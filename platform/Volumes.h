@@ -18,6 +18,13 @@ struct Volume {
 // pseudo file systems (proc, sysfs, cgroup, ...) are left out. Read afresh on every call.
 QList<Volume> mountedVolumes();
 
+// volumes as listed, and the root "/" as a fixed volume when none of them holds the start
+// folder; in the order of their mount paths.
+QList<Volume> withStartVolume(QList<Volume> volumes, const QString& startFolder);
+
+// Whether the volume mounted at root holds path (both clean and absolute).
+bool holds(const QString& root, const QString& path);
+
 // The volume that holds path (the mounted volume with the longest mount path above it).
 Volume volumeOf(const QString& path);
 

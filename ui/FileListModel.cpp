@@ -8,19 +8,31 @@
 
 namespace zintrel {
 
-void FileListModel::setFolder(const QString& folder)
+void FileListModel::setFolder(const QByteArray& folder)
 {
     m_folder = folder;
-    quint64 generation = ++m_generation;
     setStringList({});
+    read();
+}
+
+void FileListModel::refresh()
+{
+    read();
+}
+
+void FileListModel::read()
+{
+    quint64 generation = ++m_generation;
     QPointer<FileListModel> self(this);
-    QThreadPool::globalInstance()->start([self, folder, generation] {
-        QStringList names = visibleFileNames(folder);
+    QThreadPool::globalInstance()->start([self, folder = m_folder, generation] {
+        QStringList shown;
+        for (const QByteArray& name : visibleFileNames(folder))
+            shown << shownName(name);
         QMetaObject::invokeMethod(
             qApp ? static_cast<QObject*>(qApp) : nullptr,
-            [self, generation, names = std::move(names)] {
-                if (self && self->m_generation == generation)
-                    self->setStringList(names);
+            [self, generation, shown = std::move(shown)] {
+                if (self && self->m_generation == generation && self->stringList() != shown)
+                    self->setStringList(shown);
             },
             Qt::QueuedConnection);
     });

@@ -1,6 +1,6 @@
 #include "FolderReading.h"
 
-#include <QFile>
+#include "listing/NameOrder.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -16,10 +16,10 @@ enum class Want { Folders, Files };
 
 // One pass of readdir; the entry type usually comes with the name, so a folder of 100,000
 // files costs no stat per entry.
-QStringList readFolder(const QString& folder, Want want)
+Names readFolder(const QByteArray& folder, Want want)
 {
-    QStringList names;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    Names names;
+    DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return names;
     int fd = ::dirfd(dir);
@@ -46,29 +46,35 @@ QStringList readFolder(const QString& folder, Want want)
             }
         }
         if (wanted)
-            names << QFile::decodeName(name);
+            names << QByteArray(name);
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end(), lessByName);
+    std::sort(names.begin(), names.end(), [](const QByteArray& a, const QByteArray& b) {
+        return nameLess(std::string_view(a.constData(), a.size()), std::string_view(b.constData(), b.size()));
+    });
     return names;
 }
 
 } // namespace
 
-bool lessByName(const QString& a, const QString& b)
-{
-    int folded = a.compare(b, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : a < b;
-}
-
-QStringList subfolderNames(const QString& folder)
+Names subfolderNames(const QByteArray& folder)
 {
     return readFolder(folder, Want::Folders);
 }
 
-QStringList visibleFileNames(const QString& folder)
+Names visibleFileNames(const QByteArray& folder)
 {
     return readFolder(folder, Want::Files);
+}
+
+QString shownName(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes);
+}
+
+QByteArray childPath(const QByteArray& folder, const QByteArray& name)
+{
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
 } // namespace zintrel

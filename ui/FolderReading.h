@@ -1,16 +1,22 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace zintrel {
 
-// Reading one folder for the folder tree and the file list. Safe on any thread; a folder
-// that cannot be read gives an empty list. Names come back sorted as the user reads them:
-// letters without regard to case first, then by their exact bytes.
-QStringList subfolderNames(const QString& folder); // folders, hidden ones included; no links
-QStringList visibleFileNames(const QString& folder); // regular files (or links to one), not hidden
+// Reading one folder for the folder tree and the file list. Names and paths are the file
+// system's bytes, whatever they hold; they become text only to be shown. Safe on any
+// thread; a folder that cannot be read gives an empty list. Names come back in the order
+// the listings use (nameLess).
+using Names = QList<QByteArray>;
+Names subfolderNames(const QByteArray& folder); // folders, hidden ones included; no links
+Names visibleFileNames(const QByteArray& folder); // regular files (or links to one), not hidden
 
-bool lessByName(const QString& a, const QString& b);
+// A name or path as the windows show it: UTF-8, with U+FFFD where its bytes are not.
+QString shownName(const QByteArray& bytes);
+// A folder and a name in it.
+QByteArray childPath(const QByteArray& folder, const QByteArray& name);
 
 } // namespace zintrel

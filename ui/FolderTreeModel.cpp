@@ -1,43 +1,90 @@
 #include "FolderTreeModel.h"
 
-#include "FolderReading.h"
+#include "FolderWatcher.h"
+#include "listing/NameOrder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
 #include <QThreadPool>
 
+#include <algorithm>
+
 namespace zintrel {
 
+namespace {
+
+// Changes come in bursts (a copy makes many folders): wait this long for the burst to
+// end, well inside the second a user waits for the tree to follow.
+constexpr int kChangeDelayMs = 150;
+
+bool less(const QByteArray& a, const QByteArray& b)
+{
+    return nameLess(std::string_view(a.constData(), a.size()), std::string_view(b.constData(), b.size()));
+}
+
+} // namespace
+
 struct FolderTreeModel::Node {
-    QString name;
-    QString path;
+    quint64 id = 0;
+    QByteArray name;
+    QByteArray path;
     Node* parent = nullptr;
     int row = 0;
     bool read = false;
     bool reading = false;
+    bool readAgain = false; // a change came in while it was being read
     bool expanded = false;
     std::vector<std::unique_ptr<Node>> children;
 };
 
 FolderTreeModel::FolderTreeModel(QObject* parent)
     : QAbstractItemModel(parent)
+    , m_watcher(new FolderWatcher(this))
     , m_closed(QStringLiteral(":/icons/folder-closed.svg"))
     , m_open(QStringLiteral(":/icons/folder-open.svg"))
     , m_leaf(QStringLiteral(":/icons/folder-leaf.svg"))
 {
+    m_changeDelay.setSingleShot(true);
+    m_changeDelay.setInterval(kChangeDelayMs);
+    connect(&m_changeDelay, &QTimer::timeout, this, &FolderTreeModel::refreshChanged);
+    connect(m_watcher, &FolderWatcher::changed, this, &FolderTreeModel::folderChanged);
 }
 
 FolderTreeModel::~FolderTreeModel() = default;
 
-void FolderTreeModel::setVolumeRoot(const QString& root)
+std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::makeNode(Node* parent, const QByteArray& name)
+{
+    auto node = std::make_unique<Node>();
+    node->id = m_nextId++;
+    node->name = name;
+    node->path = parent ? childPath(parent->path, name) : name;
+    node->parent = parent;
+    m_nodes.insert(node->id, node.get());
+    return node;
+}
+
+// Takes a node that is about to go, and everything below it, out of the books.
+void FolderTreeModel::forget(Node* node)
+{
+    for (const auto& child : node->children)
+        forget(child.get());
+    if (node->expanded) {
+        m_watcher->unwatch(node->path);
+        m_openNodes.remove(node->path);
+    }
+    m_nodes.remove(node->id);
+}
+
+void FolderTreeModel::setVolumeRoot(const QByteArray& root)
 {
     beginResetModel();
-    ++m_generation; // readings still under way belong to the old tree
+    m_watcher->clear();
+    m_nodes.clear();
+    m_openNodes.clear();
+    m_changed.clear();
     m_rootPath = root;
-    m_root = std::make_unique<Node>();
-    m_root->name = root;
-    m_root->path = root;
+    m_root = makeNode(nullptr, root);
     endResetModel();
 }
 
@@ -97,63 +144,126 @@ bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const
 
 void FolderTreeModel::fetchMore(const QModelIndex& parent)
 {
-    Node* node = nodeOf(parent);
-    if (!node || node->read || node->reading)
+    if (Node* node = nodeOf(parent); node && !node->read)
+        read(node);
+}
+
+void FolderTreeModel::read(Node* node)
+{
+    if (node->reading) {
+        node->readAgain = true;
         return;
+    }
     node->reading = true;
     QPointer<FolderTreeModel> self(this);
-    quint64 generation = m_generation;
-    QString path = node->path;
-    QThreadPool::globalInstance()->start([self, generation, node, path] {
-        QStringList names = subfolderNames(path);
+    const quint64 id = node->id;
+    const QByteArray path = node->path;
+    QThreadPool::globalInstance()->start([self, id, path] {
+        Names names = subfolderNames(path);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, generation, node, names = std::move(names)] {
-                // The node still exists exactly when its tree is still the one shown.
-                if (self && self->m_generation == generation && !node->read)
-                    self->fill(node, names);
+            [self, id, names = std::move(names)] {
+                // The node may have gone meanwhile, with its tree or on its own.
+                if (!self)
+                    return;
+                Node* node = self->m_nodes.value(id);
+                if (!node)
+                    return;
+                node->reading = false;
+                self->update(node, names);
+                if (node->readAgain) {
+                    node->readAgain = false;
+                    self->read(node);
+                }
             },
             Qt::QueuedConnection);
     });
 }
 
-void FolderTreeModel::fill(Node* node, const QStringList& names)
+void FolderTreeModel::renumber(Node* node, std::size_t from)
 {
-    node->reading = false;
+    for (std::size_t i = from; i < node->children.size(); ++i)
+        node->children[i]->row = static_cast<int>(i);
+}
+
+// Brings a folder's children in line with names (sorted), keeping the nodes that stay and
+// all they know, and telling the view each run of rows that goes or comes.
+void FolderTreeModel::update(Node* node, const Names& names)
+{
+    const bool first = !node->read;
     node->read = true;
-    if (!names.isEmpty()) {
-        beginInsertRows(indexOfNode(node), 0, static_cast<int>(names.size()) - 1);
-        for (const QString& name : names) {
-            auto child = std::make_unique<Node>();
-            child->name = name;
-            child->path = node->path == QLatin1String("/") ? QLatin1Char('/') + name : node->path + QLatin1Char('/') + name;
-            child->parent = node;
-            child->row = static_cast<int>(node->children.size());
-            node->children.push_back(std::move(child));
+    const QModelIndex parentIndex = indexOfNode(node);
+    auto& children = node->children;
+
+    // Runs of children whose names are gone, from the last run to the first.
+    QSet<QByteArray> wanted(names.begin(), names.end());
+    for (std::size_t end = children.size(); end > 0;) {
+        if (wanted.contains(children[end - 1]->name)) {
+            --end;
+            continue;
         }
-        endInsertRows();
-    } else {
-        QModelIndex index = indexOfNode(node);
-        emit dataChanged(index, index, {Qt::DecorationRole});
+        std::size_t begin = end - 1;
+        while (begin > 0 && !wanted.contains(children[begin - 1]->name))
+            --begin;
+        beginRemoveRows(parentIndex, static_cast<int>(begin), static_cast<int>(end - 1));
+        for (std::size_t i = begin; i < end; ++i)
+            forget(children[i].get());
+        children.erase(children.begin() + static_cast<std::ptrdiff_t>(begin),
+                       children.begin() + static_cast<std::ptrdiff_t>(end));
+        renumber(node, begin);
+        endRemoveRows();
+        end = begin;
     }
+
+    // Runs of new names, each at its place in the order.
+    std::size_t at = 0;
+    for (qsizetype i = 0; i < names.size();) {
+        if (at < children.size() && children[at]->name == names[i]) {
+            ++at;
+            ++i;
+            continue;
+        }
+        qsizetype runEnd = i;
+        while (runEnd < names.size() && !(at < children.size() && children[at]->name == names[runEnd])
+               && (at >= children.size() || less(names[runEnd], children[at]->name)))
+            ++runEnd;
+        if (runEnd == i) {
+            // Out of order against a child we keep (the order rule changed): take it as new.
+            ++runEnd;
+        }
+        beginInsertRows(parentIndex, static_cast<int>(at), static_cast<int>(at + (runEnd - i) - 1));
+        std::vector<std::unique_ptr<Node>> added;
+        for (qsizetype k = i; k < runEnd; ++k)
+            added.push_back(makeNode(node, names[k]));
+        children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(added.begin()),
+                        std::make_move_iterator(added.end()));
+        renumber(node, at);
+        endInsertRows();
+        at += static_cast<std::size_t>(runEnd - i);
+        i = runEnd;
+    }
+    if (first || children.empty())
+        emit dataChanged(parentIndex, parentIndex, {Qt::DecorationRole});
     emit folderLoaded(node->path);
 }
 
-QModelIndex FolderTreeModel::indexOf(const QString& path)
+QModelIndex FolderTreeModel::indexOf(const QByteArray& path)
 {
     if (!m_root)
         return {};
-    QString clean = QDir::cleanPath(path);
+    QByteArray clean = path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
     if (clean == m_rootPath)
         return indexOfNode(m_root.get());
-    QString prefix = m_rootPath == QLatin1String("/") ? m_rootPath : m_rootPath + QLatin1Char('/');
+    QByteArray prefix = m_rootPath.endsWith('/') ? m_rootPath : m_rootPath + '/';
     if (!clean.startsWith(prefix))
         return {};
     Node* node = m_root.get();
-    const QStringList parts = clean.mid(prefix.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
+    const QList<QByteArray> parts = clean.mid(prefix.size()).split('/');
+    for (const QByteArray& part : parts) {
+        if (part.isEmpty())
+            continue;
         if (!node->read)
-            fill(node, subfolderNames(node->path));
+            update(node, subfolderNames(node->path));
         auto found = std::find_if(node->children.begin(), node->children.end(),
                                   [&](const std::unique_ptr<Node>& child) { return child->name == part; });
         if (found == node->children.end())
@@ -163,17 +273,50 @@ QModelIndex FolderTreeModel::indexOf(const QString& path)
     return indexOfNode(node);
 }
 
-QString FolderTreeModel::filePath(const QModelIndex& index) const
+QByteArray FolderTreeModel::filePath(const QModelIndex& index) const
 {
     Node* node = nodeOf(index);
-    return node ? node->path : QString();
+    return node ? node->path : QByteArray();
 }
 
 void FolderTreeModel::setExpanded(const QModelIndex& index, bool expanded)
 {
-    if (Node* node = nodeOf(index)) {
-        node->expanded = expanded;
-        emit dataChanged(index, index, {Qt::DecorationRole});
+    Node* node = nodeOf(index);
+    if (!node || node->expanded == expanded)
+        return;
+    node->expanded = expanded;
+    if (expanded) {
+        m_watcher->watch(node->path);
+        m_openNodes.insert(node->path, node->id);
+        // What was read while it was closed may be old by now.
+        if (node->read)
+            read(node);
+    } else {
+        m_watcher->unwatch(node->path);
+        m_openNodes.remove(node->path);
+    }
+    emit dataChanged(index, index, {Qt::DecorationRole});
+}
+
+void FolderTreeModel::refresh(const QModelIndex& index)
+{
+    if (Node* node = nodeOf(index))
+        read(node);
+}
+
+void FolderTreeModel::folderChanged(const QByteArray& path)
+{
+    m_changed.insert(path);
+    if (!m_changeDelay.isActive())
+        m_changeDelay.start();
+}
+
+void FolderTreeModel::refreshChanged()
+{
+    const QSet<QByteArray> changed = std::exchange(m_changed, {});
+    for (const QByteArray& path : changed) {
+        if (Node* node = m_nodes.value(m_openNodes.value(path)); node && node->read)
+            read(node);
     }
 }
 
@@ -184,13 +327,13 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return node->name;
+        return shownName(node->name);
     case Qt::DecorationRole:
         if (node->expanded)
             return m_open;
         return node->read && node->children.empty() ? m_leaf : m_closed;
     case Qt::ToolTipRole:
-        return node->path;
+        return shownName(node->path);
     default:
         return {};
     }

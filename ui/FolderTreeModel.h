@@ -1,17 +1,26 @@
 #pragma once
 
+#include "FolderReading.h"
+
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QIcon>
 #include <QSet>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
 
 namespace zintrel {
 
+class FolderWatcher;
+
 // One volume's folders from its root down, read folder by folder as the tree opens them.
 // Opening a folder reads it on a pool thread, so a folder of any size never stalls the
-// window; the chain down to a folder that is selected by path is read at once.
+// window; the chain down to a folder that is selected by path is read at once. The tree
+// follows the disk: a folder is read again each time it is opened, and while it is open,
+// folders made, removed or renamed in it show within a moment. Paths are bytes; only the
+// names shown are text.
 class FolderTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -19,13 +28,15 @@ public:
     ~FolderTreeModel() override;
 
     // Shows root as the single top folder; forgets everything read before.
-    void setVolumeRoot(const QString& root);
-    const QString& volumeRoot() const { return m_rootPath; }
+    void setVolumeRoot(const QByteArray& root);
+    const QByteArray& volumeRoot() const { return m_rootPath; }
     // The index of a folder at or below the root; invalid when it is not there.
-    QModelIndex indexOf(const QString& path);
-    QString filePath(const QModelIndex& index) const;
-    // The tree tells which folders it shows open.
+    QModelIndex indexOf(const QByteArray& path);
+    QByteArray filePath(const QModelIndex& index) const;
+    // The tree tells which folders it shows open; an open folder is watched.
     void setExpanded(const QModelIndex& index, bool expanded);
+    // Reads a folder's subfolders again now.
+    void refresh(const QModelIndex& index);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -38,17 +49,28 @@ public:
 
 signals:
     // A folder's subfolders have been read and are in the model.
-    void folderLoaded(const QString& path);
+    void folderLoaded(const QByteArray& path);
 
 private:
     struct Node;
     Node* nodeOf(const QModelIndex& index) const;
     QModelIndex indexOfNode(Node* node) const;
-    void fill(Node* node, const QStringList& names);
+    std::unique_ptr<Node> makeNode(Node* parent, const QByteArray& name);
+    void forget(Node* node);
+    void read(Node* node);
+    void update(Node* node, const Names& names);
+    void renumber(Node* node, std::size_t from);
+    void folderChanged(const QByteArray& path);
+    void refreshChanged();
 
     std::unique_ptr<Node> m_root;
-    QString m_rootPath;
-    quint64 m_generation = 0;
+    QByteArray m_rootPath;
+    quint64 m_nextId = 1;
+    QHash<quint64, Node*> m_nodes; // every node by its id, for readings that come back late
+    QHash<QByteArray, quint64> m_openNodes; // the open (and so watched) folders by path
+    FolderWatcher* m_watcher;
+    QSet<QByteArray> m_changed; // watched folders to read again
+    QTimer m_changeDelay;
     QIcon m_closed;
     QIcon m_open;
     QIcon m_leaf;

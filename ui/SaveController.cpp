@@ -114,7 +114,7 @@ void SaveController::workerFinished()
 
 std::optional<TargetChoice> SaveController::chooseTarget(const std::string& startFolder)
 {
-    return m_targetDialog.ask(fromLocal(startFolder));
+    return m_targetDialog.ask(QByteArray::fromStdString(startFolder));
 }
 
 bool SaveController::confirmReplace(const std::string& path)
@@ -158,7 +158,7 @@ void SaveController::showUnreadableFolders(std::int64_t count, const std::vector
 
 void SaveController::openDocument(const std::string& path)
 {
-    m_shell.open(fromLocal(path));
+    m_shell.openFile(QByteArray::fromStdString(path));
 }
 
 } // namespace zintrel

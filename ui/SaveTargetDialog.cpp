@@ -1,10 +1,14 @@
 #include "SaveTargetDialog.h"
 
 #include "UserDialogs.h"
+#include "platform/FileDescriptor.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+
+#include <fcntl.h>
 
 namespace zintrel {
 
@@ -25,7 +29,7 @@ SaveTargetDialog::SaveTargetDialog(UserDialogs& dialogs, QWidget* parent)
 
 SaveTargetDialog::~SaveTargetDialog() = default;
 
-std::optional<TargetChoice> SaveTargetDialog::ask(const QString& startFolder)
+std::optional<TargetChoice> SaveTargetDialog::ask(const QByteArray& startFolder)
 {
     if (!m_dialog) {
         m_dialog = std::make_unique<QFileDialog>(m_parent, kCaption);
@@ -37,7 +41,17 @@ std::optional<TargetChoice> SaveTargetDialog::ask(const QString& startFolder)
         m_dialog->setNameFilters(kFileTypes);
     }
     QFileDialog& dialog = *m_dialog;
-    dialog.setDirectory(startFolder);
+    // The dialog knows folders only as text. A folder whose bytes are no UTF-8 has no text
+    // that names it, so the dialog is shown it through the name the kernel keeps for an
+    // open folder, and a file chosen there is given the folder's own bytes.
+    QString shownFolder = QFile::decodeName(startFolder);
+    FileDescriptor alias;
+    if (QFile::encodeName(shownFolder) != startFolder) {
+        alias.reset(::open(startFolder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (alias)
+            shownFolder = QStringLiteral("/proc/self/fd/%1").arg(alias.get());
+    }
+    dialog.setDirectory(shownFolder);
     dialog.selectNameFilter(kFileTypes.value(m_lastType));
     dialog.selectFile(m_lastName);
     if (!m_dialogs.runSaveDialog(dialog))
@@ -49,7 +63,11 @@ std::optional<TargetChoice> SaveTargetDialog::ask(const QString& startFolder)
     int type = std::max<qsizetype>(0, kFileTypes.indexOf(dialog.selectedNameFilter()));
     m_lastType = type;
     m_lastName = QFileInfo(files.first()).fileName();
-    return TargetChoice{QFile::encodeName(files.first()).toStdString(), type == 0 ? OutputType::Text : OutputType::Pdf};
+    QFileInfo chosen(files.first());
+    QByteArray path = QFile::encodeName(files.first());
+    if (chosen.absolutePath() == QDir::cleanPath(shownFolder))
+        path = startFolder + (startFolder.endsWith('/') ? "" : "/") + QFile::encodeName(chosen.fileName());
+    return TargetChoice{path.toStdString(), type == 0 ? OutputType::Text : OutputType::Pdf};
 }
 
 } // namespace zintrel

@@ -22,8 +22,10 @@ public:
     SaveTargetDialog(UserDialogs& dialogs, QWidget* parent);
     ~SaveTargetDialog();
 
-    // nullopt: cancelled. The name is the full path as chosen, not yet completed.
-    std::optional<TargetChoice> ask(const QString& startFolder);
+    // nullopt: cancelled. The name is the full path as chosen, not yet completed, in the
+    // file system's bytes: a name chosen in a start folder whose bytes are no UTF-8 lies
+    // in that very folder.
+    std::optional<TargetChoice> ask(const QByteArray& startFolder);
 
 private:
     UserDialogs& m_dialogs;

@@ -4,6 +4,7 @@
 #include "FixedRowDelegate.h"
 #include "FolderTreeView.h"
 #include "FolderTreeModel.h"
+#include "FolderWatcher.h"
 #include "HelpFile.h"
 #include "Resources.h"
 #include "SaveController.h"
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QScrollBar>
@@ -35,7 +37,10 @@
 #include <QWindow>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <dirent.h>
+#include <unistd.h>
 
 namespace zintrel {
 
@@ -77,10 +82,20 @@ QString volumeIcon(VolumeKind kind)
     return QStringLiteral(":/icons/volume-fixed.svg");
 }
 
-// Whether a folder can be read; otherwise the text for the error box.
-QString folderReadError(const QString& path)
+// The folder the program was started in, as the file system spells it.
+QByteArray currentFolder()
 {
-    DIR* folder = ::opendir(QFile::encodeName(path).constData());
+    QByteArray path(PATH_MAX, '\0');
+    if (!::getcwd(path.data(), static_cast<std::size_t>(path.size())))
+        return QFile::encodeName(QDir::currentPath());
+    path.truncate(static_cast<qsizetype>(std::strlen(path.constData())));
+    return path;
+}
+
+// Whether a folder can be read; otherwise the text for the error box.
+QString folderReadError(const QByteArray& path)
+{
+    DIR* folder = ::opendir(path.constData());
     if (!folder)
         return QString::fromStdString(errorText(errno));
     ::closedir(folder);
@@ -211,10 +226,12 @@ void TForm1::buildFolderPickers()
     connect(DO1, &QTreeView::expanded, this, [this](const QModelIndex& index) { m_folderTree->setExpanded(index, true); });
     connect(DO1, &QTreeView::collapsed, this,
             [this](const QModelIndex& index) { m_folderTree->setExpanded(index, false); });
+    m_fileWatcher = new FolderWatcher(this);
+    connect(m_fileWatcher, &FolderWatcher::changed, m_fileModel, &FileListModel::refresh);
 
     // The listing starts at the folder the program was started in.
-    QString start = QDir::currentPath();
-    showVolume(volumeOf(start).rootPath, start);
+    QByteArray start = currentFolder();
+    showVolume(QFile::encodeName(volumeOf(QFile::decodeName(start)).rootPath), start);
     connect(DCB1, &QComboBox::currentIndexChanged, this, &TForm1::DCB1Change);
 }
 
@@ -251,12 +268,12 @@ ListingOptions TForm1::listingOptions() const
     return options;
 }
 
-QString TForm1::selectedFolder() const
+QByteArray TForm1::selectedFolder() const
 {
     return m_folderTree->filePath(DO1->currentIndex());
 }
 
-void TForm1::showVolume(const QString& root, const QString& folder)
+void TForm1::showVolume(const QByteArray& root, const QByteArray& folder)
 {
     m_folderTree->setVolumeRoot(root);
     QModelIndex selected = m_folderTree->indexOf(folder);
@@ -290,8 +307,14 @@ void TForm1::keepSelectionInSight()
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
     case QEvent::KeyPress:
+        if (watched == DO1 && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
+            refreshSelectedFolder();
+            return true;
+        }
+        m_scrollPending = false;
+        break;
+    case QEvent::MouseButtonPress:
     case QEvent::Wheel:
         m_scrollPending = false;
         break;
@@ -301,9 +324,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TForm1::refreshSelectedFolder()
+{
+    m_folderTree->refresh(DO1->currentIndex());
+    m_fileModel->refresh();
+}
+
 void TForm1::DCB1Change(int index)
 {
-    QString root = DCB1->itemData(index).toString();
+    QByteArray root = QFile::encodeName(DCB1->itemData(index).toString());
     if (root.isEmpty() || root == m_folderTree->volumeRoot())
         return;
     QString error = folderReadError(root);
@@ -317,9 +346,15 @@ void TForm1::DCB1Change(int index)
 
 void TForm1::DO1Change()
 {
-    QString folder = selectedFolder();
-    lblPath->setText(QDir::toNativeSeparators(folder));
+    QByteArray folder = selectedFolder();
+    lblPath->setText(shownName(folder));
     placeAutoSizeLabel(*lblPath, 7, 345, kPathLabelWidth);
+    if (folder != m_fileModel->folder()) {
+        if (!m_fileModel->folder().isEmpty())
+            m_fileWatcher->unwatch(m_fileModel->folder());
+        if (!folder.isEmpty())
+            m_fileWatcher->watch(folder);
+    }
     m_fileModel->setFolder(folder);
 }
 
@@ -355,7 +390,7 @@ void TForm1::SpeedButton1Click()
 
 void TForm1::cmdSaveClick()
 {
-    m_save->save(listingOptions(), QFile::encodeName(selectedFolder()).toStdString());
+    m_save->save(listingOptions(), selectedFolder().toStdString());
 }
 
 void TForm1::cmdHelpClick()

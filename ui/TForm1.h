@@ -19,6 +19,7 @@ namespace zintrel {
 
 class FileListModel;
 class FolderTreeModel;
+class FolderWatcher;
 class PdfRenderer;
 class SaveController;
 class SaveTargetDialog;
@@ -42,8 +43,9 @@ public:
 
     // Every option as the windows hold it now.
     ListingOptions listingOptions() const;
-    // The folder a save lists: the folder tree's selection, a full path.
-    QString selectedFolder() const;
+    // The folder a save lists: the folder tree's selection, a full path in the file
+    // system's bytes.
+    QByteArray selectedFolder() const;
     SaveController& saveController() { return *m_save; }
 
 public slots:
@@ -64,7 +66,8 @@ private:
     void buildButtonRow();
     void buildFolderPickers();
     void fillVolumeList();
-    void showVolume(const QString& root, const QString& folder);
+    void showVolume(const QByteArray& root, const QByteArray& folder);
+    void refreshSelectedFolder();
     void keepSelectionInSight();
     void revealSelectedFolder();
     void showDialog(QWidget& dialog);
@@ -94,6 +97,7 @@ private:
     bool m_scrollPending = false;
     FolderTreeModel* m_folderTree;
     FileListModel* m_fileModel;
+    FolderWatcher* m_fileWatcher; // the file list follows its folder too
     std::unique_ptr<SaveTargetDialog> m_targetDialog;
     std::unique_ptr<SaveController> m_save;
 };

@@ -2,6 +2,7 @@
 
 #include "ArrowSpinEdit.h"
 #include "ColorSwatch.h"
+#include "DateFormats.h"
 #include "Resources.h"
 #include "UserDialogs.h"
 #include "WindowLook.h"
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,7 +136,10 @@ QDateEdit* makeDatePicker(QWidget* parent, const char* name, QRect rect)
     picker->setObjectName(QString::fromLatin1(name));
     picker->setGeometry(rect);
     picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    // The short date as the listings write it (strftime's %x), so the filter's dates read
+    // the same in the dialog and in the header.
+    QString format = qtDateFormat(shortDateFormat());
+    picker->setDisplayFormat(format.isEmpty() ? QLocale().dateFormat(QLocale::ShortFormat) : format);
     return picker;
 }
 
@@ -191,7 +196,6 @@ TfrmOptions::TfrmOptions(QWidget& mainWindow, UserDialogs& dialogs)
     : QDialog(nullptr)
     , m_mainWindow(mainWindow)
     , m_dialogs(dialogs)
-    , m_lastFont(QString::fromLatin1(kWindowFontFace), kWindowFontPoints)
 {
     loadResources();
     setObjectName(QStringLiteral("frmOptions"));
@@ -476,10 +480,14 @@ void TfrmOptions::cmdSelColFileClick()
 
 void TfrmOptions::cmdSelFontClick()
 {
-    std::optional<QFont> chosen = m_dialogs.chooseFont(this, m_lastFont);
-    if (!chosen)
+    // The dialog lists installed families only: it opens on the one that really draws the
+    // listing font (the registered substitute of "MS Sans Serif", say), in its size and style.
+    QFont shown = toQFont(m_listingFont);
+    shown.setFamily(QFontInfo(shown).family());
+    std::optional<QFont> chosen = m_dialogs.chooseFont(this, shown);
+    // OK without a change keeps the font as it was, its name included.
+    if (!chosen || toFontChoice(*chosen) == toFontChoice(shown))
         return;
-    m_lastFont = *chosen;
     m_listingFont = toFontChoice(*chosen);
     EditEx->setFont(*chosen);
 }

@@ -154,7 +154,6 @@ private:
     LocalDateTime m_dateToTime;
     FontChoice m_listingFont;
     QColor m_lastColor = Qt::black; // where the colour dialog opens
-    QFont m_lastFont;               // where the font dialog opens
 };
 
 } // namespace zintrel

@@ -71,7 +71,13 @@ public:
 class FakeShell : public ShellOpen {
 public:
     void open(const QString& fileOrAddress) override { opened << fileOrAddress; }
+    void openFile(const QByteArray& path) override
+    {
+        opened << QString::fromUtf8(path);
+        openedFiles << path;
+    }
     QStringList opened;
+    QList<QByteArray> openedFiles;
 };
 
 } // namespace zintrel::test

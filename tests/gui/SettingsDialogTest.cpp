@@ -1,5 +1,6 @@
 // The settings dialog as an editor of the listing options.
 
+#include "DateFormats.h"
 #include "WindowsFixture.h"
 
 #include <QApplication>
@@ -7,12 +8,15 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+
+#include <ctime>
 
 namespace zintrel::test {
 namespace {
@@ -296,7 +300,6 @@ TEST_F(SettingsDialogTest, DatePickersChangeOnlyTheDate)
     auto* from = settingsControl<QDateEdit>("DateTimePicker1");
     auto* to = settingsControl<QDateEdit>("DateTimePicker2");
     EXPECT_TRUE(from->calendarPopup());
-    EXPECT_EQ(from->displayFormat(), QLocale().dateFormat(QLocale::ShortFormat));
     from->setDate(QDate(2021, 3, 4));
     to->setDate(QDate(2020, 12, 31));
     ListingOptions changed = frmOptions->options();
@@ -327,6 +330,80 @@ TEST_F(SettingsDialogTest, ColourDialogOpensOnTheLastChosenColour)
     EXPECT_EQ(options.fileColor, (RgbColor{255, 128, 0}));
 }
 
+// The pickers show a date as the listing's header does (strftime's %x).
+TEST_F(SettingsDialogTest, DatePickersShowTheListingsShortDate)
+{
+    auto* from = settingsControl<QDateEdit>("DateTimePicker1");
+    from->setDate(QDate(2026, 12, 8));
+    std::tm tm{};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 11;
+    tm.tm_mday = 8;
+    char text[64];
+    std::size_t length = std::strftime(text, sizeof text, "%x", &tm);
+    EXPECT_EQ(from->text(), QString::fromLatin1(text, static_cast<qsizetype>(length)));
+    EXPECT_EQ(from->text(), QStringLiteral("12/08/26")); // the C locale of the tests
+}
+
+TEST(DateFormats, StrftimeFormatsBecomeDateEditFormats)
+{
+    struct Case {
+        const char* strftime;
+        const char* qt; // empty: not to be shown by a date edit
+    } cases[] = {
+        {"%m/%d/%y", "MM/dd/yy"},
+        {"%d.%m.%Y", "dd.MM.yyyy"},
+        {"%d.%m.%y", "dd.MM.yy"},
+        {"%Y-%m-%d", "yyyy-MM-dd"},
+        {"%F", "yyyy-MM-dd"},
+        {"%D", "MM/dd/yy"},
+        {"%e/%m/%Y", "d/MM/yyyy"},
+        {"%d %b %Y", "dd MMM yyyy"},
+        {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "yyyy\xE5\xB9\xB4MM\xE6\x9C\x88" "dd\xE6\x97\xA5"},
+        {"%d de %B de %Y", "dd' de 'MMMM' de 'yyyy"},
+        {"%Ey", "yy"},
+        {"%d'%m", "dd''''MM"},
+        {"%C%y", ""},
+        {"%U", ""},
+        {"%d%", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(qtDateFormat(c.strftime), QString::fromUtf8(c.qt)) << c.strftime;
+}
+
+// The font dialog lists installed families only. It opens on the family that draws the
+// listing font (the substitute of "MS Sans Serif"), at its size and style; OK without a
+// change keeps the font as it was.
+TEST_F(SettingsDialogTest, FontDialogOpensOnTheFontThatDrawsTheListingFont)
+{
+    auto* fontButton = settingsControl<QPushButton>("cmdSelFont");
+    auto* sample = settingsControl<QLineEdit>("EditEx");
+    const QFont sampleBefore = sample->font();
+    const FontChoice before = frmOptions->options().listingFont;
+    ASSERT_EQ(before.face, "MS Sans Serif");
+
+    dialogs.fontAnswers = {std::nullopt};
+    QTest::mouseClick(fontButton, Qt::LeftButton);
+    ASSERT_EQ(dialogs.fontDialogOpenedOn.size(), 1);
+    const QFont opened = dialogs.fontDialogOpenedOn[0];
+    EXPECT_EQ(opened.family(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(opened.pointSize(), 8);
+    EXPECT_FALSE(opened.bold());
+    EXPECT_FALSE(opened.italic());
+    // Qt's own dialog, given that font, shows it and no other.
+    QFontDialog real(opened);
+    EXPECT_EQ(real.currentFont().family(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(real.currentFont().pointSize(), 8);
+    EXPECT_FALSE(real.currentFont().bold());
+    EXPECT_FALSE(real.currentFont().italic());
+
+    // OK on the font as it opened: nothing changes, not even the name.
+    dialogs.fontAnswers = {real.currentFont()};
+    QTest::mouseClick(fontButton, Qt::LeftButton);
+    EXPECT_TRUE(frmOptions->options().listingFont == before);
+    EXPECT_EQ(sample->font(), sampleBefore);
+}
+
 TEST_F(SettingsDialogTest, FontDialogOpensOnTheLastChosenFontAndSetsTheSample)
 {
     auto* fontButton = settingsControl<QPushButton>("cmdSelFont");
@@ -339,10 +416,13 @@ TEST_F(SettingsDialogTest, FontDialogOpensOnTheLastChosenFontAndSetsTheSample)
     QTest::mouseClick(fontButton, Qt::LeftButton);
 
     ASSERT_EQ(dialogs.fontDialogOpenedOn.size(), 2);
-    EXPECT_EQ(dialogs.fontDialogOpenedOn[0].family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(dialogs.fontDialogOpenedOn[0].family(), QStringLiteral("Liberation Sans"));
     EXPECT_EQ(dialogs.fontDialogOpenedOn[0].pointSize(), 8);
-    EXPECT_EQ(dialogs.fontDialogOpenedOn[1], chosen);
+    EXPECT_EQ(dialogs.fontDialogOpenedOn[1].family(), chosen.family());
+    EXPECT_EQ(dialogs.fontDialogOpenedOn[1].pointSize(), 14);
+    EXPECT_TRUE(dialogs.fontDialogOpenedOn[1].italic());
     EXPECT_EQ(sample->font(), chosen);
+
     FontChoice listingFont = frmOptions->options().listingFont;
     EXPECT_EQ(listingFont.face, "Liberation Serif");
     EXPECT_EQ(listingFont.pointSize, 14);
