@@ -1,5 +1,6 @@
 #include "PdfDocument.h"
 
+#include "DescriptorDevice.h"
 #include "PdfFinisher.h"
 #include "SupplementaryGlyphs.h"
 #include "platform/FileDescriptor.h"
@@ -65,51 +66,6 @@ constexpr std::uint32_t kPermissionBase = 0xFFFFF0C0u;
 const char* const kInformationKeys[] = {nullptr, "/Author", "/Title", "/Subject", "/Keywords", "/Creator", "/Producer"};
 
 [[noreturn]] void fail(const std::string& text) { throw std::runtime_error(text); }
-
-// Hands QPdfWriter's output to an OutputFile. QPdfWriter cannot take an exception, so the
-// first failure is kept and given to the caller by finish().
-class DescriptorDevice : public QIODevice {
-public:
-    DescriptorDevice(int fd, std::string path)
-        : m_out(fd, std::move(path))
-    {
-    }
-
-    bool isSequential() const override { return true; }
-
-    // Flushes; throws IoError on the first failure met so far.
-    void finish()
-    {
-        if (!m_error)
-            record([this] { m_out.flush(); });
-        QIODevice::close();
-        if (m_error)
-            throw *m_error;
-    }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 length) override
-    {
-        if (!m_error)
-            record([&] { m_out.write(std::string_view(data, static_cast<std::size_t>(length))); });
-        return m_error ? -1 : length;
-    }
-
-private:
-    template <typename Write>
-    void record(Write write)
-    {
-        try {
-            write();
-        } catch (const IoError& error) {
-            m_error = error;
-        }
-    }
-
-    OutputFile m_out;
-    std::optional<IoError> m_error;
-};
 
 QPageLayout pageLayout(double width, double height)
 {

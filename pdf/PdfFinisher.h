@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -24,13 +25,14 @@ struct PdfFinish {
     std::uint32_t permissions = 0;               // the /P bits
     std::function<bool(char32_t)> drawn;         // the characters drawn, for repairToUnicode
     GlyphCharacters glyphCharacters;             // for completeToUnicode
+    const std::atomic<bool>* cancel = nullptr;   // checked for every object; may be null
 };
 
 // Copies the PDF that QPdfWriter drew to target one object at a time, adding the document
 // information and the encryption and repairing the fonts' ToUnicode maps. Memory stays
 // that of the largest object and the cross-reference table, however many pages there are
 // (a whole-document rewrite holds every page's objects at once). Throws IoError for file
-// trouble, UnreadableDrawing for a drawing it cannot read.
+// trouble, UnreadableDrawing for a drawing it cannot read, SaveCancelled on cancel.
 void finishPdf(const InputFile& drawing, OutputFile& target, const PdfFinish& finish);
 
 } // namespace zintrel
