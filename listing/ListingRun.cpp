@@ -25,6 +25,8 @@ namespace zintrel {
 
 namespace {
 
+constexpr std::int64_t kHeaderAndFooterLines = 9;
+
 bool fileExists(const std::string& path)
 {
     struct stat st {};
@@ -163,6 +165,8 @@ void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::
     m_state.folderCount = m_result.folders = writer.folders();
     m_state.fileCount = m_result.files = writer.files();
     m_state.totalSizeKb = m_result.totalSizeKb = writer.totalSizeKb();
+    if (progress)
+        progress->listed(m_result.folders, m_result.files);
 
     writeListingFooter(out, m_state);
 }
@@ -195,8 +199,12 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
         writeListing(plan, listingOut, ownFiles, environment, progress, cancel);
         listingOut.flush();
         InputFile listingIn(listing.fd(), plan.target);
-        environment.pdfRenderer->render(listingIn, targetOut, plan.options,
-                                        [&ui](const std::string& text) { ui.showMessage(text); }, cancel);
+        RenderHooks hooks;
+        hooks.notice = [&ui](const std::string& text) { ui.showMessage(text); };
+        hooks.cancel = cancel;
+        hooks.progress = progress;
+        hooks.lineCount = m_result.folders + m_result.files + kHeaderAndFooterLines;
+        environment.pdfRenderer->render(listingIn, targetOut, plan.options, hooks);
         targetOut.flush();
     }
     target.commit();

@@ -2,6 +2,7 @@
 
 #include "PdfDocument.h"
 #include "listing/ListingOptions.h"
+#include "listing/ListingProgress.h"
 #include "listing/ListingRun.h"
 #include "listing/SaveCancelled.h"
 #include "platform/InputFile.h"
@@ -63,8 +64,7 @@ std::string makerInformation() { return std::string(kMakerName) + "   (" + kMake
 std::string productInformation() { return std::string(kProductName) + " (" + kMakerAddress + ")"; }
 
 void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output, const ListingOptions& options,
-                                const std::function<void(const std::string&)>& notice,
-                                const std::atomic<bool>* cancel)
+                                const RenderHooks& hooks)
 {
     // Checked before the walk already; checked again so no caller can draw a whole listing
     // only to throw it away.
@@ -83,23 +83,28 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     const int fontSize = options.listingFont.pointSize;
     // 64 bits: a font of any size steps below the page without overflowing.
     std::int64_t y = roundToInt(document.pageheight() - kTopMargin);
-    if (document.AddTrueTypeFont(options.listingFont.face, kEmbedFont) == 0 && notice)
-        notice(kFontNotice);
+    if (document.AddTrueTypeFont(options.listingFont.face, kEmbedFont) == 0 && hooks.notice)
+        hooks.notice(kFontNotice);
     document.settextsize(fontSize);
 
     std::string line;
+    std::int64_t lineNumber = 0;
+    int page = 1;
     while (listing.next(line)) {
-        if (cancel && cancel->load(std::memory_order_relaxed))
+        if (hooks.cancel && hooks.cancel->load(std::memory_order_relaxed))
             throw SaveCancelled{};
         y -= fontSize;
         if (y < kBottomLimit) {
             document.newpage();
+            ++page;
             document.settextsize(fontSize);
             y = roundToInt(document.pageheight() - kTopMargin - fontSize);
         }
         ColorFractions color = lineColor(line, options);
         document.settextcolor(color.red, color.green, color.blue);
         document.DrawText(kLeftEdge, static_cast<int>(y), line);
+        if (hooks.progress)
+            hooks.progress->drawing(++lineNumber, hooks.lineCount, page);
     }
 
     document.SetInformation(kAuthorKey, options.pdfAuthor);
@@ -118,7 +123,9 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
         document.Encrypt("", options.pdfPassword, kAes256, permissions);
     else
         document.Encrypt("", "", kAes256, permissions);
-    document.SaveTo(output);
+    if (hooks.progress)
+        hooks.progress->finishing();
+    document.SaveTo(output, hooks.cancel);
 }
 
 } // namespace zintrel

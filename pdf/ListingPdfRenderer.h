@@ -18,7 +18,7 @@ inline constexpr const char* kFontNotice = "The selected font can not be used in
 class ListingPdfRenderer : public PdfRenderer {
 public:
     void render(const InputFile& listing, OutputFile& output, const ListingOptions& options,
-                const std::function<void(const std::string&)>& notice, const std::atomic<bool>* cancel) override;
+                const RenderHooks& hooks) override;
 };
 
 // "Zintrel Software   (https://www.example.org/)"

@@ -334,7 +334,7 @@ void PdfDocument::SaveToFile(const std::string& path)
         throw IoError(error, path);
 }
 
-void PdfDocument::SaveTo(OutputFile& out)
+void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
 {
     Impl& d = *m_impl;
     // A document nobody drew on still gets its one page.
@@ -351,6 +351,7 @@ void PdfDocument::SaveTo(OutputFile& out)
     finish.userPassword = d.userPassword;
     finish.ownerPassword = d.ownerPassword;
     finish.permissions = d.permissions;
+    finish.cancel = cancel;
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
     finish.glyphCharacters = d.supplementaryGlyphs.characters();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -59,8 +60,8 @@ public:
     // this throws.
     void SaveToFile(const std::string& path);
     // The same into out, which must stand at the start of an empty file; the caller
-    // flushes it.
-    void SaveTo(OutputFile& out);
+    // flushes it. Throws SaveCancelled when cancel is raised meanwhile.
+    void SaveTo(OutputFile& out, const std::atomic<bool>* cancel = nullptr);
 
 private:
     struct Impl;

@@ -11,8 +11,9 @@ namespace zintrel {
 
 class SaveProgressState;
 
-// The modal window of a running save: the folder being read, the folders and files listed
-// so far, and Cancel. Rejecting it (Cancel, Escape, the close box) asks the save to stop.
+// The modal window of a running save: what it is doing (reading, with the folder and the
+// folders and files listed so far; drawing the PDF, with the page and a bar over the
+// listing's lines; encrypting and writing), and Cancel. Rejecting it (Cancel, Escape, the close box) asks the save to stop.
 class SaveProgressDialog : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +30,7 @@ private:
     void refresh();
 
     const SaveProgressState& m_state;
+    QLabel* m_caption; // what the save is doing
     QLabel* m_folder;
     QLabel* m_counts;
     QProgressBar* m_busy;

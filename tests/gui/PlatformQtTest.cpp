@@ -84,6 +84,31 @@ TEST(VolumesTest, ListIsOrderedAndHoldsTheStartFolder)
                 || QDir::currentPath().startsWith(start.rootPath + QLatin1Char('/')));
 }
 
+// In a chroot or a container whose root is no mount point, no listed volume may hold the
+// start folder: the root is added so the tree and the save still work.
+TEST(VolumesTest, TheRootStandsInWhenNoVolumeHoldsTheStartFolder)
+{
+    const Volume home{QStringLiteral("/home"), QStringLiteral("/home"), VolumeKind::Fixed};
+    const Volume media{QStringLiteral("/media/stick"), QStringLiteral("/media/stick"), VolumeKind::Removable};
+    auto roots = [](const QList<Volume>& volumes) {
+        QStringList paths;
+        for (const Volume& volume : volumes)
+            paths << volume.rootPath;
+        return paths;
+    };
+    EXPECT_EQ(roots(withStartVolume({}, QStringLiteral("/srv/data"))), QStringList{QStringLiteral("/")});
+    EXPECT_EQ(roots(withStartVolume({media, home}, QStringLiteral("/srv/data"))),
+              (QStringList{QStringLiteral("/"), QStringLiteral("/home"), QStringLiteral("/media/stick")}));
+    EXPECT_EQ(roots(withStartVolume({media, home}, QStringLiteral("/home/user"))),
+              (QStringList{QStringLiteral("/home"), QStringLiteral("/media/stick")}));
+    EXPECT_EQ(roots(withStartVolume({home}, QStringLiteral("/homework"))),
+              (QStringList{QStringLiteral("/"), QStringLiteral("/home")}));
+    QList<Volume> added = withStartVolume({}, QStringLiteral("/x"));
+    ASSERT_EQ(added.size(), 1);
+    EXPECT_EQ(added[0].text, QStringLiteral("/"));
+    EXPECT_EQ(added[0].kind, VolumeKind::Fixed);
+}
+
 TEST(ShellOpenTest, FilesBecomeFileUrlsAndAddressesStay)
 {
     struct Row {
@@ -106,6 +131,17 @@ TEST(ShellOpenTest, FilesBecomeFileUrlsAndAddressesStay)
             EXPECT_EQ(url.toLocalFile(), QDir::current().absoluteFilePath(row.given));
         }
     }
+}
+
+// A file is handed over by its bytes: a name that is no UTF-8 keeps them, percent-encoded.
+TEST(ShellOpenTest, FileUrlsKeepEveryByteOfThePath)
+{
+    EXPECT_EQ(urlForFile("/srv/list.txt"), QUrl::fromLocalFile(QStringLiteral("/srv/list.txt")));
+    EXPECT_EQ(urlForFile("/srv/caf\xC3\xA9 a#b.pdf"), QUrl::fromLocalFile(QStringLiteral("/srv/caf\u00E9 a#b.pdf")));
+    QUrl odd = urlForFile("/srv/\xFF/list.txt");
+    EXPECT_TRUE(odd.isValid());
+    EXPECT_EQ(odd.toEncoded(), QByteArray("file:///srv/%FF/list.txt"));
+    EXPECT_EQ(urlForFile("list.txt"), QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("list.txt"))));
 }
 
 } // namespace

@@ -14,12 +14,14 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <thread>
 
@@ -59,13 +61,12 @@ private:
 // A PDF stage that runs until it is cancelled, so Cancel always meets a running save.
 class EndlessRenderer : public PdfRenderer {
 public:
-    void render(const InputFile&, OutputFile& output, const ListingOptions&,
-                const std::function<void(const std::string&)>&, const std::atomic<bool>* cancel) override
+    void render(const InputFile&, OutputFile& output, const ListingOptions&, const RenderHooks& hooks) override
     {
         output.write("%PDF-partial");
         output.flush();
         started = true;
-        while (!cancel->load())
+        while (!hooks.cancel->load())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         throw SaveCancelled{};
     }
@@ -333,6 +334,153 @@ TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
     EXPECT_TRUE(readFile(local(written)).starts_with("%PDF-"));
     EXPECT_EQ(shell.opened, QStringList{written});
     EXPECT_EQ(QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
+}
+
+// A PDF stage that goes through the phases a test asks for, each until the test moves it
+// on or cancels.
+class PhasedRenderer : public PdfRenderer {
+public:
+    void render(const InputFile&, OutputFile& output, const ListingOptions&, const RenderHooks& hooks) override
+    {
+        for (int line = 1; line <= 3; ++line)
+            hooks.progress->drawing(line * 100, 400, line);
+        waitFor(1, hooks);
+        hooks.progress->finishing();
+        waitFor(2, hooks);
+        output.write("%PDF-phased");
+    }
+    std::atomic<int> reached{0}; // the phase the renderer waits in: 1 drawing, 2 finishing
+    std::atomic<int> allowed{0}; // the last phase the test let go
+
+private:
+    void waitFor(int phase, const RenderHooks& hooks)
+    {
+        reached = phase;
+        while (allowed.load() < phase) {
+            if (hooks.cancel->load())
+                throw SaveCancelled{};
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+};
+
+// The progress window says what the save does: reading, then drawing the PDF with its page
+// and a bar over the listing's lines, then encrypting and writing; Cancel ends any of them.
+TEST_F(SaveTest, ProgressWindowShowsEachPhaseAndCancelEndsAny)
+{
+    SaveController& controller = Form1->saveController();
+    controller.setProgressDelay(std::chrono::milliseconds(0));
+    const QString existing = target(QStringLiteral("old.pdf"));
+    for (int cancelIn : {1, 2, 0}) {
+        SCOPED_TRACE("cancel in phase " + std::to_string(cancelIn));
+        PhasedRenderer renderer;
+        controller.environment().pdfRenderer = &renderer;
+        writeFile(local(existing), "old pdf");
+        answerDialog(existing, 1);
+        QStringList seen;
+        QTimer stepper;
+        QObject::connect(&stepper, &QTimer::timeout, [&] {
+            SaveProgressDialog& progress = controller.progressDialog();
+            int phase = renderer.reached.load();
+            if (!progress.isVisible() || phase == 0 || renderer.allowed.load() >= phase)
+                return;
+            progress.startPolling(); // read the state now, not at the next tick
+            auto text = [&](const char* name) { return progress.findChild<QLabel*>(QString::fromLatin1(name))->text(); };
+            auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("barBusy"));
+            seen << text("lblReading") + QLatin1Char('|') + text("lblFolder") + QLatin1Char('|') + text("lblCounts")
+                        + QLatin1Char('|') + QString::number(bar->maximum() > 0 ? bar->value() * 100 / bar->maximum() : -1);
+            if (phase == cancelIn)
+                QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+            else
+                renderer.allowed = phase;
+        });
+        stepper.start(5);
+        pressSave();
+        stepper.stop();
+
+        ASSERT_GE(seen.size(), 1);
+        EXPECT_EQ(seen[0].toStdString(), "Drawing the PDF:|Page 3|Line 300 of 400|75");
+        if (cancelIn != 1) {
+            ASSERT_EQ(seen.size(), 2);
+            EXPECT_EQ(seen[1].toStdString(), "Encrypting and writing the PDF:|3 pages drawn|Folders: 2    Files: 3|-1");
+        }
+        EXPECT_FALSE(controller.progressDialog().isVisible());
+        EXPECT_TRUE(dialogs.errors.isEmpty());
+        if (cancelIn != 0) {
+            EXPECT_EQ(readFile(local(existing)), "old pdf");
+            EXPECT_TRUE(shell.opened.isEmpty());
+        } else {
+            EXPECT_EQ(readFile(local(existing)), "%PDF-phased");
+        }
+        EXPECT_EQ(leftInTemporaryFolders(), QStringList{QStringLiteral("old.pdf")});
+    }
+}
+
+// The label names the last file a save wrote, never one a cancelled or failed save did not.
+TEST_F(SaveTest, FileLabelNamesOnlyAFileThatWasSaved)
+{
+    auto* label = control<QLabel>(*Form1, "lblFile");
+    answerDialog(target(QStringLiteral("first")), 0);
+    pressSave();
+    const QString first = target(QStringLiteral("first.txt"));
+    EXPECT_EQ(label->text(), first);
+
+    answerDialog(target(QStringLiteral("missing/second")), 0);
+    pressSave();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(label->text(), first);
+
+    EndlessRenderer renderer;
+    Form1->saveController().environment().pdfRenderer = &renderer;
+    answerDialog(target(QStringLiteral("third")), 1);
+    dialogs.onSaveDialog = [&, answer = dialogs.onSaveDialog](QFileDialog& dialog) {
+        Form1->saveController().cancel();
+        return answer(dialog);
+    };
+    pressSave();
+    EXPECT_FALSE(QFile::exists(target(QStringLiteral("third.pdf"))));
+    EXPECT_EQ(label->text(), first);
+}
+
+// A folder that went away after it was chosen is the error box, and nothing is written.
+TEST_F(SaveTest, AChosenFolderThatIsGoneIsAnErrorAndWritesNothing)
+{
+    auto* tree = control<QTreeView>(*Form1, "DO1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree->model()->rowCount(tree->currentIndex()) == 1; }, 5000));
+    tree->setCurrentIndex(tree->model()->index(0, 0, tree->currentIndex()));
+    const QByteArray docs = Form1->selectedFolder();
+    ASSERT_TRUE(docs.endsWith("/docs"));
+    ASSERT_TRUE(QDir(QFile::decodeName(docs)).removeRecursively());
+    answerDialog(target(QStringLiteral("gone")), 0);
+    pressSave(); // before the tree has heard of it
+    EXPECT_EQ(dialogs.errors,
+              QStringList{QStringLiteral("I/O error 2\n") + QFile::decodeName(docs)
+                          + QStringLiteral("\nThe folder to list cannot be read.")});
+    EXPECT_EQ(leftInTemporaryFolders(), QStringList{});
+    EXPECT_TRUE(control<QLabel>(*Form1, "lblFile")->text().isEmpty());
+}
+
+// What could not be read is told in one box: how many, and the first ten, one a line.
+TEST_F(SaveTest, FoldersThatCouldNotBeReadAreToldInOneBox)
+{
+    std::vector<std::string> first;
+    QStringList shown;
+    for (int i = 1; i <= 10; ++i) {
+        first.push_back("/srv/locked" + std::to_string(i));
+        shown << QStringLiteral("/srv/locked%1").arg(i);
+    }
+    first.push_back("/srv/\xFFname"); // beyond the ten: never shown
+    first.resize(10);
+    Form1->saveController().showUnreadableFolders(12, first);
+    Form1->saveController().showUnreadableFolders(1, {"/srv/caf\xC3\xA9"});
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[0],
+              QStringLiteral("The listing is saved, but 12 folder(s) in it could not be read, so what they hold is "
+                             "missing:\n")
+                  + shown.join(QLatin1Char('\n')) + QStringLiteral("\nand 2 more."));
+    EXPECT_EQ(dialogs.messages[1],
+              QStringLiteral("The listing is saved, but 1 folder(s) in it could not be read, so what they hold is "
+                             "missing:\n/srv/caf\u00E9"));
 }
 
 } // namespace

@@ -142,8 +142,7 @@ public:
     std::string listingSeen; // without the bidi isolates around names
     std::string listingRaw;
 
-    void render(const InputFile& listing, OutputFile& output, const ListingOptions&,
-                const std::function<void(const std::string&)>& notice, const std::atomic<bool>*) override
+    void render(const InputFile& listing, OutputFile& output, const ListingOptions&, const RenderHooks& hooks) override
     {
         ++calls;
         // The listing has no name of its own in the temporary folder; its failures name the PDF.
@@ -157,7 +156,7 @@ public:
                 listingSeen.erase(at, mark.size());
         }
         output.write("%PDF-fake\n" + listingSeen);
-        notice("font notice");
+        hooks.notice("font notice");
         if (fail)
             throw std::runtime_error("renderer broke");
     }

@@ -36,7 +36,10 @@ void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, 
     InputFile listing(listingFd.get(), listingPath);
     AtomicFile target(outputPath, temporaryFolder());
     OutputFile out(target.fd(), outputPath);
-    renderer.render(listing, out, options, notice, cancel);
+    RenderHooks hooks;
+    hooks.notice = notice;
+    hooks.cancel = cancel;
+    renderer.render(listing, out, options, hooks);
     out.flush();
     target.commit();
 }
