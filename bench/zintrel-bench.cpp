@@ -2,8 +2,10 @@
 // the same engine as the windows, with the user's answers given on the command line.
 
 #include "OptionsFile.h"
+#include "PdfPlugin.h"
 #include "listing/ListingRun.h"
 #include "listing/ListingUi.h"
+#include "listing/PdfRenderer.h"
 
 #include <chrono>
 #include <clocale>
@@ -14,7 +16,7 @@
 #include <iostream>
 #include <optional>
 
-#include "pdf/PdfSupport.h"
+#include <dlfcn.h>
 
 using namespace zintrel;
 
@@ -91,6 +93,20 @@ int usage()
     return kExitError;
 }
 
+// The PDF module beside this program.
+PdfRenderer* startPdf(int argc, char** argv)
+{
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    std::string module = (self.parent_path() / kPdfPluginName).string();
+    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto* start = handle ? reinterpret_cast<decltype(&zintrelStartPdf)>(::dlsym(handle, kPdfPluginEntry)) : nullptr;
+    if (!start) {
+        std::cerr << "zintrel-bench: no PDF output: " << ::dlerror() << '\n';
+        return nullptr;
+    }
+    return start(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -147,10 +163,10 @@ int main(int argc, char** argv)
     environment.clock = [now] { return now; };
 
     // Qt comes up only for a PDF, so text listings are timed without it.
-    std::optional<PdfSupport> pdfSupport;
     if (type == OutputType::Pdf) {
-        pdfSupport.emplace(argc, argv);
-        environment.pdfRenderer = pdfSupport->renderer();
+        environment.pdfRenderer = startPdf(argc, argv);
+        if (!environment.pdfRenderer)
+            return kExitError;
     }
 
     BenchUi ui(positional[1], type);

@@ -1,11 +1,13 @@
 #include "FolderWalk.h"
 
 #include "EntryFilter.h"
+#include "NameOrder.h"
 #include "SaveCancelled.h"
 #include "platform/IoError.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <dirent.h>
@@ -21,9 +23,10 @@ namespace zintrel {
 
 namespace {
 
-// Levels up to this depth keep their folder open while the walk is below them; deeper
-// levels read their names first and give their descriptor back while a child is walked.
-// Fewer where the process may open few files.
+// Every folder's names are read at once, to be put in name order. Levels up to this depth
+// keep their folder open while the walk is below them (for the entries still to look at);
+// deeper levels give their descriptor back while a child is walked. Fewer where the
+// process may open few files.
 constexpr int kMaxOpenLevels = 48;
 constexpr rlim_t kReservedDescriptors = 16;
 constexpr std::size_t kNameBuffer = 32 * 1024;
@@ -105,9 +108,9 @@ bool readEntry(int dirFd, const char* name, WalkEntry& entry)
     return true;
 }
 
-// The names of a folder, each ending in '\0', read in the order the folder gives them.
-// Returns 0 or the errno of a failed read.
-int readNames(int fd, std::vector<char>& names)
+// The names of a folder, each ending in '\0', and where each begins (in name order once
+// sorted). Returns 0 or the errno of a failed read.
+int readNames(int fd, std::vector<char>& names, std::vector<std::uint32_t>& order)
 {
     alignas(dirent64) char buffer[kNameBuffer];
     for (;;) {
@@ -119,22 +122,65 @@ int readNames(int fd, std::vector<char>& names)
                 continue;
             return errno;
         }
+        if (names.size() + static_cast<std::size_t>(got) > UINT32_MAX)
+            return EOVERFLOW;
         for (ssize_t at = 0; at < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
             const char* name = entry->d_name;
-            if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))))
+            if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) {
+                order.push_back(static_cast<std::uint32_t>(names.size()));
                 names.insert(names.end(), name, name + std::strlen(name) + 1);
+            }
             at += entry->d_reclen;
         }
     }
+}
+
+void sortByName(const std::vector<char>& names, std::vector<std::uint32_t>& order)
+{
+    // Most names differ within their first sixteen bytes: those, put in capitals, make two
+    // numbers that order them as nameLess does (a name holds no zero byte, so a short one
+    // padded with zeros still comes first). Only names alike that far are compared whole.
+    struct Span {
+        std::uint64_t prefix[2];
+        std::uint32_t start;
+        std::uint32_t length; // each name ends where the next one starts
+    };
+    const char* base = names.data();
+    const std::uint32_t total = static_cast<std::uint32_t>(names.size());
+    std::vector<Span> spans(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        std::uint32_t end = i + 1 < order.size() ? order[i + 1] : total;
+        Span& span = spans[i];
+        span.start = order[i];
+        span.length = end - order[i] - 1;
+        for (std::uint32_t word = 0; word < 2; ++word) {
+            std::uint64_t value = 0;
+            for (std::uint32_t k = word * 8; k < word * 8 + 8; ++k) {
+                unsigned char c = k < span.length ? static_cast<unsigned char>(base[span.start + k]) : 0;
+                value = value << 8 | (c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+            }
+            span.prefix[word] = value;
+        }
+    }
+    std::sort(spans.begin(), spans.end(), [base](const Span& a, const Span& b) {
+        if (a.prefix[0] != b.prefix[0])
+            return a.prefix[0] < b.prefix[0];
+        if (a.prefix[1] != b.prefix[1])
+            return a.prefix[1] < b.prefix[1];
+        return nameLess(std::string_view(base + a.start, a.length), std::string_view(base + b.start, b.length));
+    });
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        order[i] = spans[i].start;
 }
 
 bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
 struct Frame {
     int fd = -1;             // -1 while given back (reopened through a child's "..")
-    std::vector<char> names; // read at once, so the descriptor can be given back
-    std::size_t nextName = 0;
+    std::vector<char> names;           // read at once, so the descriptor can be given back
+    std::vector<std::uint32_t> order;  // where each name begins, in name order
+    std::size_t nextName = 0;          // in order
     bool releases = false;   // gives its descriptor back while a child is walked
     bool broken = false;     // its descriptor could not be taken back
     bool reported = false;   // already named as a folder that could not be read
@@ -202,15 +248,21 @@ private:
     }
 
     // 0, or the errno that kept the folder from being read.
-    int pushFrame(int fd, int level)
+    // known: the folder's device and inode when its entry in the parent already told them.
+    int pushFrame(int fd, int level, const WalkEntry* known = nullptr)
     {
         Frame frame;
         struct stat st {};
-        int error = ::fstat(fd, &st) == 0 ? readNames(fd, frame.names) : errno;
+        if (known) {
+            st.st_dev = known->device;
+            st.st_ino = known->inode;
+        }
+        int error = known || ::fstat(fd, &st) == 0 ? readNames(fd, frame.names, frame.order) : errno;
         if (error != 0) {
             ::close(fd);
             return error;
         }
+        sortByName(frame.names, frame.order);
         frame.fd = fd;
         frame.device = st.st_dev;
         frame.inode = st.st_ino;
@@ -231,11 +283,9 @@ private:
 
     const char* nextName(Frame& frame)
     {
-        if (frame.broken || frame.nextName >= frame.names.size())
+        if (frame.broken || frame.nextName >= frame.order.size())
             return nullptr;
-        const char* name = frame.names.data() + frame.nextName;
-        frame.nextName += std::strlen(name) + 1;
-        return name;
+        return frame.names.data() + frame.order[frame.nextName++];
     }
 
     // Names a folder (the innermost one, or one of its entries) that could not be read.
@@ -275,7 +325,7 @@ private:
                     // The folder moved while we were below it; what is left of it is unreachable.
                     parent.broken = true;
                     m_path.resize(parent.prefixLength);
-                    if (parent.nextName < parent.names.size())
+                    if (parent.nextName < parent.order.size())
                         reportFrame(parent, error != 0 ? error : ENOENT);
                 }
             }
@@ -334,7 +384,7 @@ private:
             m_path.resize(pathLength);
             return;
         }
-        if (int error = pushFrame(fd, frame.level + 1)) {
+        if (int error = pushFrame(fd, frame.level + 1, &entry)) {
             reportUnreadable(m_path, error);
             m_path.resize(pathLength);
             return;

@@ -45,13 +45,13 @@ struct WalkContext {
 
 // Hands every entry of folder, and of the folders the sink asks for below it, to sink,
 // depth first: a folder's entry, then everything below it, then its next sibling, each
-// folder's entries in the order the folder gives them. A folder below the start that
+// folder's entries in name order (nameLess), as a reader of the listing looks for them. A folder below the start that
 // cannot be read yields nothing and is told to the sink; the walk never enters kernel
 // pseudo file systems. Throws IoError when the start folder cannot be read or the process
 // runs out of descriptors (never a silently short walk), SaveCancelled when the cancel
 // flag is raised, and lets the sink's exceptions through. Keeps a bounded number of
 // descriptors open and recurses on the heap, so a tree of any depth works. Memory: the
-// names of one folder per level of the current path.
+// names of one folder per level of the current path, plus four bytes a name to order them.
 void walkFolder(const std::string& folder, int level, WalkSink& sink, const WalkContext& context = {});
 
 } // namespace zintrel

@@ -41,7 +41,7 @@ bool usesOnly(const std::string& format, std::string_view allowed)
 
 // Conversions that depend on the calendar date alone, and on the time of day alone.
 constexpr std::string_view kDateConversions = "aAbBhCdDeFgGjmuUVwWxyY%nt";
-constexpr std::string_view kTimeConversions = "HIklMpPrRST%nt";
+constexpr std::string_view kTimeConversions = "HIklMpPrRSTX%nt";
 constexpr std::size_t kMaxCachedDates = 8192;
 constexpr int kMinutesPerDay = 1440;
 
@@ -116,25 +116,49 @@ void DateTimeText::appendTime(std::string& out, const std::tm& tm)
     }
 }
 
-void DateTimeText::rememberDay(std::time_t time, const std::tm& tm, const std::string& dateText)
+// The number of the local day a time falls on, for an offset.
+static std::int64_t dayNumber(std::time_t time, long offset)
 {
-    m_dayTm = tm;
-    m_dayTm.tm_hour = m_dayTm.tm_min = m_dayTm.tm_sec = 0;
-    m_dayStart = time - (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
-    m_dayOffset = tm.tm_gmtoff;
-    m_dateText = dateText;
-    m_day = Day::Seen;
+    std::int64_t local = static_cast<std::int64_t>(time) + offset;
+    return local >= 0 ? local / kSecondsPerDay : -((-local + kSecondsPerDay - 1) / kSecondsPerDay);
 }
 
-void DateTimeText::checkDay()
+DateTimeText::DayInfo* DateTimeText::findDay(std::time_t time)
+{
+    // The day under the last offset met, or, across a change of offset, one beside it.
+    const std::int64_t guess = dayNumber(time, m_lastOffset);
+    for (std::int64_t number : {guess, guess - 1, guess + 1}) {
+        auto found = m_days.find(number);
+        if (found != m_days.end() && time >= found->second.start && time - found->second.start < kSecondsPerDay)
+            return &found->second;
+    }
+    return nullptr;
+}
+
+DateTimeText::DayInfo& DateTimeText::rememberDay(std::time_t time, const std::tm& tm, const std::string& dateText)
+{
+    if (m_days.size() >= kMaxCachedDates)
+        m_days.clear();
+    DayInfo& day = m_days[dayNumber(time, tm.tm_gmtoff)];
+    day.state = Day::Seen;
+    day.tm = tm;
+    day.tm.tm_hour = day.tm.tm_min = day.tm.tm_sec = 0;
+    day.start = time - (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
+    day.offset = tm.tm_gmtoff;
+    day.dateText = dateText;
+    return day;
+}
+
+void DateTimeText::checkDay(DayInfo& day)
 {
     // The day can be cached only when its midnight and its last second share one offset:
     // no daylight-saving change inside it.
     std::tm first{}, last{};
-    std::time_t lastSecond = m_dayStart + kSecondsPerDay - 1;
-    bool steady = localtime_r(&m_dayStart, &first) && localtime_r(&lastSecond, &last) && first.tm_gmtoff == m_dayOffset && last.tm_gmtoff == m_dayOffset && first.tm_hour == 0
-                  && first.tm_min == 0 && first.tm_sec == 0 && last.tm_mday == m_dayTm.tm_mday;
-    m_day = steady ? Day::Checked : Day::Unsteady;
+    std::time_t lastSecond = day.start + kSecondsPerDay - 1;
+    bool steady = localtime_r(&day.start, &first) && localtime_r(&lastSecond, &last) && first.tm_gmtoff == day.offset
+                  && last.tm_gmtoff == day.offset && first.tm_hour == 0 && first.tm_min == 0 && first.tm_sec == 0
+                  && last.tm_mday == day.tm.tm_mday;
+    day.state = steady ? Day::Checked : Day::Unsteady;
 }
 
 void DateTimeText::append(std::string& out, std::time_t time)
@@ -143,23 +167,25 @@ void DateTimeText::append(std::string& out, std::time_t time)
         out += m_lastText;
         return;
     }
-    bool inDay = m_day != Day::None && time >= m_dayStart && time - m_dayStart < kSecondsPerDay;
+    DayInfo* day = findDay(time);
     // A day is checked on its second visit only: trees whose times scatter over many days
     // would pay for the check on every entry.
-    if (inDay && m_day == Day::Seen)
-        checkDay();
+    if (day && day->state == Day::Seen)
+        checkDay(*day);
 
     std::tm tm{};
-    if (inDay && m_day == Day::Checked) {
-        tm = m_dayTm;
-        int secs = static_cast<int>(time - m_dayStart);
+    if (day && day->state == Day::Checked) {
+        tm = day->tm;
+        int secs = static_cast<int>(time - day->start);
         tm.tm_hour = secs / 3600;
         tm.tm_min = secs / 60 % 60;
         tm.tm_sec = secs % 60;
-        m_lastText = m_dateText;
+        m_lastText = m_cacheDates ? day->dateText : dateText(tm);
+        m_lastOffset = day->offset;
     } else if (localtime_r(&time, &tm)) {
         m_lastText = dateText(tm);
-        if (!inDay)
+        m_lastOffset = tm.tm_gmtoff;
+        if (!day)
             rememberDay(time, tm, m_lastText);
     } else {
         // A time beyond the local calendar (its year does not fit) has no date to show.

@@ -34,8 +34,10 @@ public:
 private:
     const std::string& dateText(const std::tm& tm);
     void appendTime(std::string& out, const std::tm& tm);
-    void rememberDay(std::time_t time, const std::tm& tm, const std::string& dateText);
-    void checkDay();
+    struct DayInfo;
+    DayInfo* findDay(std::time_t time);
+    DayInfo& rememberDay(std::time_t time, const std::tm& tm, const std::string& dateText);
+    static void checkDay(DayInfo& day);
 
     DateTimeFormat m_format;
     // Date texts by calendar date, when the date format reads nothing but the date.
@@ -49,15 +51,20 @@ private:
         std::size_t secondsAt = 0;
     };
     std::vector<MinuteText> m_minutes;
-    // The local day [m_dayStart, m_dayStart + 86400) of a recent time. Seen: not yet known
-    // to keep one UTC offset throughout; Checked: it does, so its times need no lookup;
-    // Unsteady: a daylight-saving change falls inside it.
-    enum class Day { None, Seen, Checked, Unsteady };
-    Day m_day = Day::None;
-    std::time_t m_dayStart = 0;
-    long m_dayOffset = 0;
-    std::tm m_dayTm{};
-    std::string m_dateText;
+    // Local days met so far, by their number counted in whole days from the epoch in local
+    // time. A day is Seen until a second visit shows whether it keeps one UTC offset
+    // throughout (Checked: its times need no lookup) or a daylight-saving change falls
+    // inside it (Unsteady).
+    enum class Day { Seen, Checked, Unsteady };
+    struct DayInfo {
+        Day state = Day::Seen;
+        std::time_t start = 0; // its local midnight
+        long offset = 0;       // its UTC offset
+        std::tm tm{};          // its midnight
+        std::string dateText;
+    };
+    std::unordered_map<std::int64_t, DayInfo> m_days;
+    long m_lastOffset = 0; // the UTC offset last met, to find a time's day
     std::time_t m_lastTime = 0;
     bool m_lastValid = false;
     std::string m_lastText;

@@ -1,4 +1,5 @@
 #include "TempTree.h"
+#include "listing/NameOrder.h"
 #include "TestListing.h"
 
 #include "listing/EntryFilter.h"
@@ -412,6 +413,87 @@ TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
 }
 
 // A start folder that cannot be read must not pass for an empty one.
+// Names compare as the listings order them: a to z put in capitals, then byte by byte;
+// names equal so are ordered by their raw bytes.
+TEST(NameOrder, CapitalsForAToZThenBytes)
+{
+    const std::vector<std::string> ordered = {
+        "",   "!bang", "02",       "1",        "10",       "2",   "A",   "a",   "a.txt", "A0",   "AB",         "Ab",
+        "aB", "ab",    "caf\xC3\xA9", "Track 02", "track 07", "Track 11", "Z", "z", "[x]",   "_x",   "~",
+        "\x7F", "\xC3\xA4", "\xFF",
+    };
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        for (std::size_t j = 0; j < ordered.size(); ++j)
+            EXPECT_EQ(nameLess(ordered[i], ordered[j]), i < j) << "[" << ordered[i] << "] [" << ordered[j] << "]";
+    }
+}
+
+// The walk hands a folder's entries over in that order, whatever order the folder keeps.
+TEST(WalkFolder, EntriesComeInNameOrder)
+{
+    TempTree tree;
+    tree.mkdirp("top");
+    const std::vector<std::string> created = {"Track 07.mp3", "Track 02.mp3", "Track 11.mp3", "b", "_x", "B", "a",
+                                              "\xFF", "Zeta", "\xC3\xA4"};
+    for (const std::string& name : created)
+        tree.touch("top/" + name);
+    tree.mkdirp("top/M");
+    tree.touch("top/M/y");
+    tree.touch("top/M/X");
+
+    struct Names : WalkSink {
+        std::vector<std::string> seen;
+        void folderEntered(std::string_view, int) override {}
+        void folderLeft() override {}
+        void folderUnreadable(std::string_view, int) override {}
+        bool entry(const WalkEntry& entry) override
+        {
+            seen.emplace_back(entry.name);
+            return true;
+        }
+    } names;
+    walkFolder(tree.path("top"), 1, names);
+    EXPECT_EQ(names.seen, (std::vector<std::string>{"a", "B", "b", "M", "X", "y", "Track 02.mp3", "Track 07.mp3",
+                                                    "Track 11.mp3", "Zeta", "_x", "\xC3\xA4", "\xFF"}));
+}
+
+// Many names alike in their first eight or sixteen bytes, of every length around those
+// marks: the walk's quick order agrees with nameLess for each pair.
+TEST(WalkFolder, LongNamesAlikeAtTheStartAreOrderedAsWell)
+{
+    TempTree tree;
+    tree.mkdirp("top");
+    std::vector<std::string> created;
+    unsigned seed = 7;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    const std::string stems[] = {"file_00", "File_00", "FILE_000_aaaaaaa", "file_000_aaaaaaa", "x"};
+    for (int i = 0; i < 600; ++i) {
+        std::string name = stems[next() % std::size(stems)];
+        std::size_t extra = next() % 24;
+        for (std::size_t k = 0; k < extra; ++k)
+            name += "aAbB_9\x7F\xC3\xA4"[next() % 9];
+        if (std::find(created.begin(), created.end(), name) == created.end() && name.find('/') == std::string::npos) {
+            created.push_back(name);
+            tree.touch("top/" + name);
+        }
+    }
+    struct Names : WalkSink {
+        std::vector<std::string> seen;
+        void folderEntered(std::string_view, int) override {}
+        void folderLeft() override {}
+        void folderUnreadable(std::string_view, int) override {}
+        bool entry(const WalkEntry& entry) override
+        {
+            seen.emplace_back(entry.name);
+            return false;
+        }
+    } names;
+    walkFolder(tree.path("top"), 1, names);
+    std::vector<std::string> expected = created;
+    std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) { return nameLess(a, b); });
+    EXPECT_EQ(names.seen, expected);
+}
+
 TEST(WalkFolder, AStartFolderThatCannotBeReadThrows)
 {
     TempTree tree;
