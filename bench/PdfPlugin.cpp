@@ -4,10 +4,20 @@
 
 #include <memory>
 
+namespace {
+
+std::unique_ptr<zintrel::PdfSupport> g_support;
+
+} // namespace
+
 zintrel::PdfRenderer* zintrelStartPdf(int argc, char** argv)
 {
-    static std::unique_ptr<zintrel::PdfSupport> support;
-    if (!support)
-        support = std::make_unique<zintrel::PdfSupport>(argc, argv);
-    return support->renderer();
+    if (!g_support)
+        g_support = std::make_unique<zintrel::PdfSupport>(argc, argv);
+    return g_support->renderer();
+}
+
+void zintrelStopPdf()
+{
+    g_support.reset();
 }

@@ -7,11 +7,14 @@ class PdfRenderer;
 // The harness's PDF output, in a module of its own: a text listing never loads Qt or qpdf,
 // so its timings are the engine's and not the loading of some fifty libraries.
 extern "C" {
-// Starts what PDF output needs (once) and returns the renderer, which lives as long as the
-// process.
+// Starts what PDF output needs (once) and returns the renderer, which lives until
+// zintrelStopPdf().
 zintrel::PdfRenderer* zintrelStartPdf(int argc, char** argv);
+// Ends it again, while the libraries it needs are still there (not at exit).
+void zintrelStopPdf();
 }
 
 // The name of the module, beside the harness.
 inline constexpr const char* kPdfPluginName = "zintrel-pdf-plugin.so";
-inline constexpr const char* kPdfPluginEntry = "zintrelStartPdf";
+inline constexpr const char* kPdfPluginStart = "zintrelStartPdf";
+inline constexpr const char* kPdfPluginStop = "zintrelStopPdf";

@@ -93,19 +93,31 @@ int usage()
     return kExitError;
 }
 
-// The PDF module beside this program.
-PdfRenderer* startPdf(int argc, char** argv)
-{
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-    std::string module = (self.parent_path() / kPdfPluginName).string();
-    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto* start = handle ? reinterpret_cast<decltype(&zintrelStartPdf)>(::dlsym(handle, kPdfPluginEntry)) : nullptr;
-    if (!start) {
-        std::cerr << "zintrel-bench: no PDF output: " << ::dlerror() << '\n';
-        return nullptr;
+// The PDF module beside this program, started for one save and stopped after it.
+class PdfModule {
+public:
+    PdfRenderer* start(int argc, char** argv)
+    {
+        std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+        std::string module = (self.parent_path() / kPdfPluginName).string();
+        void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        auto* start = handle ? reinterpret_cast<decltype(&zintrelStartPdf)>(::dlsym(handle, kPdfPluginStart)) : nullptr;
+        m_stop = handle ? reinterpret_cast<decltype(&zintrelStopPdf)>(::dlsym(handle, kPdfPluginStop)) : nullptr;
+        if (!start || !m_stop) {
+            std::cerr << "zintrel-bench: no PDF output: " << ::dlerror() << '\n';
+            return nullptr;
+        }
+        return start(argc, argv);
     }
-    return start(argc, argv);
-}
+    ~PdfModule()
+    {
+        if (m_stop)
+            m_stop();
+    }
+
+private:
+    decltype(&zintrelStopPdf) m_stop = nullptr;
+};
 
 } // namespace
 
@@ -163,8 +175,9 @@ int main(int argc, char** argv)
     environment.clock = [now] { return now; };
 
     // Qt comes up only for a PDF, so text listings are timed without it.
+    PdfModule pdfModule;
     if (type == OutputType::Pdf) {
-        environment.pdfRenderer = startPdf(argc, argv);
+        environment.pdfRenderer = pdfModule.start(argc, argv);
         if (!environment.pdfRenderer)
             return kExitError;
     }
