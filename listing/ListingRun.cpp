@@ -4,6 +4,7 @@
 #include "FolderWalk.h"
 #include "ListingHeader.h"
 #include "ListingLineWriter.h"
+#include "ListingOutline.h"
 #include "ListingProgress.h"
 #include "ListingUi.h"
 #include "PdfRenderer.h"
@@ -25,6 +26,7 @@ namespace zintrel {
 
 namespace {
 
+constexpr std::int64_t kHeaderLines = 5;
 constexpr std::int64_t kHeaderAndFooterLines = 9;
 
 bool fileExists(const std::string& path)
@@ -36,32 +38,44 @@ bool fileExists(const std::string& path)
 // What the walk meets goes through the filter; what passes becomes a line.
 class ListingSink : public WalkSink {
 public:
+    // outline: where the bookmarks of a PDF are noted; null for a text listing.
     ListingSink(const EntryFilter& filter, ListingLineWriter& writer, bool includeSubfolders,
-                ListingProgress* progress, SaveResult& result)
+                ListingProgress* progress, SaveResult& result, OutlineRecorder* outline)
         : m_filter(filter)
         , m_writer(writer)
         , m_includeSubfolders(includeSubfolders)
         , m_progress(progress)
         , m_result(result)
+        , m_outline(outline)
     {
     }
 
     void folderEntered(std::string_view path, int) override
     {
         m_writer.folderEntered(path);
+        if (m_outline)
+            m_outline->folderEntered();
         if (m_progress)
             m_progress->folderEntered(std::string(path), m_writer.folders(), m_writer.files());
     }
-    void folderLeft() override { m_writer.folderLeft(); }
+    void folderLeft() override
+    {
+        m_writer.folderLeft();
+        if (m_outline)
+            m_outline->folderLeft();
+    }
 
     bool entry(const WalkEntry& entry) override
     {
         EntryFilter::Verdict verdict = m_filter.judge(entry);
-        if (verdict == EntryFilter::Verdict::Skip)
-            return false;
-        if (verdict == EntryFilter::Verdict::List)
+        if (verdict == EntryFilter::Verdict::List) {
             m_writer.write(entry);
-        return m_includeSubfolders;
+            if (m_outline)
+                m_outline->entry(entry, kHeaderLines + m_writer.folders() + m_writer.files());
+        } else if (m_outline) {
+            m_outline->entryNotListed();
+        }
+        return verdict != EntryFilter::Verdict::Skip && m_includeSubfolders;
     }
 
     void folderUnreadable(std::string_view path, int) override
@@ -77,6 +91,7 @@ private:
     bool m_includeSubfolders;
     ListingProgress* m_progress;
     SaveResult& m_result;
+    OutlineRecorder* m_outline;
 };
 
 // The folder to list must be there and readable before anything is written.
@@ -160,13 +175,15 @@ void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::
     for (const FileId& own : ownFiles)
         filter.skipFile(own.device, own.inode);
     ListingLineWriter writer(options, out, dates, forPdf);
-    ListingSink sink(filter, writer, m_state.includeSubfolders, progress, m_result);
+    OutlineRecorder outline;
+    ListingSink sink(filter, writer, m_state.includeSubfolders, progress, m_result, forPdf ? &outline : nullptr);
     walkFolder(m_state.processedFolder, 1, sink, WalkContext{cancel});
     m_state.folderCount = m_result.folders = writer.folders();
     m_state.fileCount = m_result.files = writer.files();
     m_state.totalSizeKb = m_result.totalSizeKb = writer.totalSizeKb();
     if (progress)
         progress->listed(m_result.folders, m_result.files);
+    m_outline = std::move(outline.entries());
 
     writeListingFooter(out, m_state);
 }
@@ -204,6 +221,7 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
         hooks.cancel = cancel;
         hooks.progress = progress;
         hooks.lineCount = m_result.folders + m_result.files + kHeaderAndFooterLines;
+        hooks.outline = &m_outline;
         environment.pdfRenderer->render(listingIn, targetOut, plan.options, hooks);
         targetOut.flush();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ListingOptions.h"
+#include "ListingOutline.h"
 #include "ListingRunState.h"
 #include "ListingText.h"
 #include "platform/DateTimeText.h"
@@ -95,6 +96,7 @@ private:
 
     ListingRunState m_state;
     SaveResult m_result;
+    std::vector<OutlineEntry> m_outline; // a PDF's bookmarks, from the walk to the drawing
 };
 
 } // namespace zintrel

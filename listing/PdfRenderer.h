@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ListingOutline.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zintrel {
 
@@ -18,6 +21,7 @@ struct RenderHooks {
     const std::atomic<bool>* cancel = nullptr;      // raised: throw SaveCancelled
     ListingProgress* progress = nullptr;            // told of every line drawn, then the finish
     std::int64_t lineCount = 0;                     // the listing's lines, for the progress
+    const std::vector<OutlineEntry>* outline = nullptr; // the bookmarks, in the order of their lines
 };
 
 // Lays a finished listing text file out as a PDF document.

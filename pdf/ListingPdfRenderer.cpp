@@ -90,6 +90,9 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     std::string line;
     std::int64_t lineNumber = 0;
     int page = 1;
+    const std::vector<OutlineEntry> noOutline;
+    const std::vector<OutlineEntry>& outline = hooks.outline ? *hooks.outline : noOutline;
+    std::size_t nextBookmark = 0;
     while (listing.next(line)) {
         if (hooks.cancel && hooks.cancel->load(std::memory_order_relaxed))
             throw SaveCancelled{};
@@ -103,8 +106,14 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
         ColorFractions color = lineColor(line, options);
         document.settextcolor(color.red, color.green, color.blue);
         document.DrawText(kLeftEdge, static_cast<int>(y), line);
+        ++lineNumber;
+        // A bookmark shows its line at the top of the window.
+        for (; nextBookmark < outline.size() && outline[nextBookmark].line == lineNumber; ++nextBookmark) {
+            const OutlineEntry& bookmark = outline[nextBookmark];
+            document.AddBookmark(bookmark.title, bookmark.parent, static_cast<int>(y) + fontSize);
+        }
         if (hooks.progress)
-            hooks.progress->drawing(++lineNumber, hooks.lineCount, page);
+            hooks.progress->drawing(lineNumber, hooks.lineCount, page);
     }
 
     document.SetInformation(kAuthorKey, options.pdfAuthor);

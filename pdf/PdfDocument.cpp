@@ -169,6 +169,8 @@ struct PdfDocument::Impl {
     QSizeF nextPageSize{kA4Width, kA4Height};
     bool pageDrawn = false;
     bool saved = false;
+    int pageIndex = 0; // of the current page, from 0
+    std::vector<PdfOutlineItem> outline;
     std::vector<bool> drawnCharacters = std::vector<bool>(0x110000);
     SupplementaryGlyphs supplementaryGlyphs;
     std::map<int, std::string> information;
@@ -275,7 +277,16 @@ void PdfDocument::newpage()
         fail("A new page could not be added to the PDF document.");
     d.pageSize = d.nextPageSize;
     d.pageDrawn = true; // the page exists now; a size change waits for the next one
+    ++d.pageIndex;
     d.applyState();
+}
+
+void PdfDocument::AddBookmark(const std::string& title, int parent, int top)
+{
+    Impl& d = *m_impl;
+    if (parent < -1 || parent >= static_cast<int>(d.outline.size()))
+        fail("A bookmark can only be nested under an earlier one.");
+    d.outline.push_back(PdfOutlineItem{title, parent, d.pageIndex, static_cast<double>(top)});
 }
 
 void PdfDocument::SetInformation(int key, const std::string& value)
@@ -352,6 +363,7 @@ void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
     finish.ownerPassword = d.ownerPassword;
     finish.permissions = d.permissions;
     finish.cancel = cancel;
+    finish.outline = std::move(d.outline);
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
     finish.glyphCharacters = d.supplementaryGlyphs.characters();

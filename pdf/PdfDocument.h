@@ -42,6 +42,10 @@ public:
     // Adds a page of the current dimensions and makes it current; the font stays, the text
     // size is sent again by the caller.
     void newpage();
+    // A bookmark in the reader's side panel that leads to the current page at the height
+    // top (points from the bottom). parent: an earlier bookmark, counted from 0 in the
+    // order they were added, or -1 for the top level. Titles are UTF-8.
+    void AddBookmark(const std::string& title, int parent, int top);
 
     // 1 Author, 2 Title, 3 Subject, 4 Keywords, 5 Creator, 6 Producer.
     void SetInformation(int key, const std::string& value);

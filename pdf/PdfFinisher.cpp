@@ -2,6 +2,7 @@
 
 #include "DrawingReader.h"
 #include "PdfEncryption.h"
+#include "PdfOutline.h"
 #include "PdfTokens.h"
 #include "ToUnicodeRepair.h"
 #include "listing/SaveCancelled.h"
@@ -57,6 +58,12 @@ public:
             m_encryption = std::make_unique<PdfEncryption>(m_finish.userPassword, m_finish.ownerPassword,
                                                            m_finish.permissions);
 
+        if (!m_finish.outline.empty()) {
+            m_pages = m_drawing.pages();
+            m_outlineId = ObjectId{m_nextNumber, 0};
+            m_nextNumber += 1 + static_cast<int>(m_finish.outline.size());
+        }
+
         m_target.write(kHeader);
         m_infoId = m_drawing.info();
         for (const ObjectPlace& place : m_drawing.places()) {
@@ -70,6 +77,8 @@ public:
             else
                 copyObject(place);
         }
+        if (m_outlineId)
+            writeOutline();
         if (!m_infoId) {
             m_infoId = ObjectId{m_nextNumber++, 0};
             startObject(*m_infoId);
@@ -87,6 +96,22 @@ public:
 
 private:
     void startObject(const ObjectId& id) { m_newOffsets[id.number] = {m_target.offset(), id.generation}; }
+
+    // A string of the document's own as it goes out: encrypted when the document is.
+    std::string encodeString(std::string_view bytes)
+    {
+        return hexString(m_encryption ? m_encryption->encrypt(bytes) : std::string(bytes));
+    }
+
+    void writeOutline()
+    {
+        std::vector<std::string> objects = outlineObjects(m_finish.outline, m_outlineId->number, m_pages,
+                                                          [this](std::string_view bytes) { return encodeString(bytes); });
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            startObject(ObjectId{m_outlineId->number + static_cast<int>(i), 0});
+            m_target.write(objects[i]);
+        }
+    }
 
     // The fonts' ToUnicode maps, and the XMP metadata, which would contradict the new
     // information, are found before anything is written.
@@ -175,7 +200,9 @@ private:
             const PdfToken& t = tokens[i];
             if (keyStarts.count(i)) {
                 bool isLength = dataLength && t.value == "/Length";
-                bool dropped = isCatalog && (t.value == "/Metadata" || t.value == "/Extensions");
+                bool dropped = isCatalog
+                               && (t.value == "/Metadata" || t.value == "/Extensions"
+                                   || (m_outlineId && (t.value == "/Outlines" || t.value == "/PageMode")));
                 if (isLength || dropped) {
                     if (isLength)
                         out += "/Length " + std::to_string(*dataLength);
@@ -184,8 +211,12 @@ private:
                 }
             }
             out += t.type == TokenType::String ? stringToken(t) : t.raw;
-            if (isCatalog && m_encryption && !extensionsAdded && t.type == TokenType::DictOpen) {
-                out += kExtensions;
+            if (isCatalog && !extensionsAdded && t.type == TokenType::DictOpen) {
+                if (m_encryption)
+                    out += kExtensions;
+                // The outline shows in the reader's side panel as the document opens.
+                if (m_outlineId)
+                    out += " /Outlines " + std::to_string(m_outlineId->number) + " 0 R /PageMode /UseOutlines";
                 extensionsAdded = true;
             }
         }
@@ -252,6 +283,8 @@ private:
     OutputFile& m_target;
     const PdfFinish& m_finish;
     std::optional<ObjectId> m_infoId;
+    std::optional<ObjectId> m_outlineId; // the outline's root; its items are numbered on from it
+    std::vector<ObjectId> m_pages;
     std::unique_ptr<PdfEncryption> m_encryption;
     std::map<ObjectId, ObjectId> m_toUnicode; // each ToUnicode map: the font that has it
     std::set<ObjectId> m_skipped;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace zintrel {
 
@@ -16,6 +17,15 @@ class OutputFile;
 // program embedded for it, then the character.
 using GlyphCharacters = std::map<std::string, std::map<std::string, char32_t>>;
 
+// A bookmark of the document's outline: its title, the bookmark it is nested under, and
+// where it leads.
+struct PdfOutlineItem {
+    std::string title; // UTF-8; bytes that are not become U+FFFD
+    int parent = -1;   // index of an earlier item; -1: at the top
+    int page = 0;      // from 0, in the order of the drawing
+    double top = 0;    // the height to show at the top of the window, in points from the bottom
+};
+
 // What the finished document gets besides the drawing.
 struct PdfFinish {
     std::map<std::string, std::string> information; // PDF key ("/Author") to UTF-8 text
@@ -26,6 +36,8 @@ struct PdfFinish {
     std::function<bool(char32_t)> drawn;         // the characters drawn, for repairToUnicode
     GlyphCharacters glyphCharacters;             // for completeToUnicode
     const std::atomic<bool>* cancel = nullptr;   // checked for every object; may be null
+    // Shown in the reader's side panel, with the top level open and the rest closed.
+    std::vector<PdfOutlineItem> outline;
 };
 
 // Copies the PDF that QPdfWriter drew to target one object at a time, adding the document

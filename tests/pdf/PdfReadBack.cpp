@@ -242,6 +242,30 @@ std::optional<std::string> infoEntry(QPDFObjectHandle info, const char* key)
 
 } // namespace
 
+std::vector<Bookmark> bookmarks(QPDFObjectHandle first, const std::map<QPDFObjGen, int>& pageNumbers)
+{
+    std::vector<Bookmark> list;
+    for (QPDFObjectHandle item = first; item.isDictionary(); item = item.getKey("/Next")) {
+        Bookmark bookmark;
+        QPDFObjectHandle title = item.getKey("/Title");
+        bookmark.title = title.getUTF8Value();
+        bookmark.utf16 = title.getStringValue().rfind("\xFE\xFF", 0) == 0;
+        QPDFObjectHandle dest = item.getKey("/Dest");
+        if (dest.isArray() && dest.getArrayNItems() >= 4) {
+            auto found = pageNumbers.find(dest.getArrayItem(0).getObjGen());
+            bookmark.page = found == pageNumbers.end() ? 0 : found->second;
+            bookmark.top = dest.getArrayItem(3).getNumericValue();
+        }
+        QPDFObjectHandle count = item.getKey("/Count");
+        bookmark.open = count.isInteger() && count.getIntValue() > 0;
+        bookmark.kids = bookmarks(item.getKey("/First"), pageNumbers);
+        list.push_back(std::move(bookmark));
+        if (list.size() > 100000)
+            throw std::runtime_error("the outline does not end");
+    }
+    return list;
+}
+
 PdfContent readPdf(const std::string& path, const std::string& password)
 {
     QPDF pdf;
@@ -257,6 +281,16 @@ PdfContent readPdf(const std::string& path, const std::string& password)
         PageReader reader(number, page.getKey("/Resources"), content.lines);
         QPDFPageObjectHelper(page).parseContents(&reader);
     }
+
+    std::map<QPDFObjGen, int> pageNumbers;
+    for (QPDFObjectHandle page : pdf.getAllPages())
+        pageNumbers.emplace(page.getObjGen(), static_cast<int>(pageNumbers.size()) + 1);
+    QPDFObjectHandle catalog = pdf.getRoot();
+    QPDFObjectHandle outlines = catalog.getKey("/Outlines");
+    if (outlines.isDictionary())
+        content.outline = bookmarks(outlines.getKey("/First"), pageNumbers);
+    content.outlineShownAtOpen = catalog.getKey("/PageMode").isName()
+                                 && catalog.getKey("/PageMode").getName() == "/UseOutlines";
 
     QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
     content.author = infoEntry(info, "/Author");

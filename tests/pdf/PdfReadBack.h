@@ -44,8 +44,20 @@ struct Encryption {
     bool ownerPasswordMatched = false;
 };
 
+// One bookmark of the outline, with those nested under it.
+struct Bookmark {
+    std::string title;  // UTF-8
+    bool utf16 = false; // the title is stored as a UTF-16 text string
+    int page = 0;       // from 1
+    double top = 0;
+    bool open = false;  // shows its children when the outline opens
+    std::vector<Bookmark> kids;
+};
+
 struct PdfContent {
     std::vector<PageInfo> pages;
+    std::vector<Bookmark> outline;
+    bool outlineShownAtOpen = false; // the catalog's /PageMode is /UseOutlines
     std::vector<DrawnLine> lines;
     std::optional<std::string> author, title, creator, producer; // UTF-8
     Encryption encryption;

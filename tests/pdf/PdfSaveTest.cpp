@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -157,6 +160,75 @@ TEST(PdfSave, NamesOfAnyDirectionKeepTheColumnOrder)
         EXPECT_TRUE(line.ends_with(" 1") || line.ends_with(" 1 ")) << line;
     }
     EXPECT_EQ(entryLines, 3);
+}
+
+// Every folder line of the first three levels has a bookmark that leads to its line,
+// nested under its parent's; a folder the filters leave out lends its place to its
+// subfolders. The outline opens with the top level shown, in the reader's side panel,
+// titled in UTF-16 and encrypted with the rest.
+TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
+{
+    SaveScene s;
+    const std::string t = s.tree;
+    for (const char* folder : {"/A/B/C/D", "/A/B2", "/Old/Kid/Grandkid", "/Z\xC3\xA9"})
+        std::filesystem::create_directories(t + folder);
+    for (int i = 0; i < 70; ++i) // enough lines for a second page
+        std::ofstream(t + "/A/B2/f" + std::to_string(100 + i) + ".txt") << "x";
+    // Old's own line is left out by the date filter; its subfolders' are not.
+    const std::time_t recent = 1735000000; // December 2024
+    for (const char* entry : {"", "/A", "/A/B", "/A/B/C", "/A/B/C/D", "/A/B2", "/Old/Kid", "/Old/Kid/Grandkid",
+                              "/Z\xC3\xA9", "/photos", "/photos/beach.jpg"}) {
+        const timespec times[2] = {{recent, 0}, {recent, 0}};
+        ::utimensat(AT_FDCWD, (t + entry).c_str(), times, 0);
+    }
+    const timespec old[2] = {{946684800, 0}, {946684800, 0}};
+    ::utimensat(AT_FDCWD, (t + "/Old").c_str(), old, 0);
+    for (int i = 0; i < 70; ++i) {
+        const timespec times[2] = {{recent, 0}, {recent, 0}};
+        ::utimensat(AT_FDCWD, (t + "/A/B2/f" + std::to_string(100 + i) + ".txt").c_str(), times, 0);
+    }
+
+    test::ScopedTemporaryFolder tmp(s.temporary);
+    ListingPdfRenderer renderer;
+    SaveEnvironment environment;
+    environment.pdfRenderer = &renderer;
+    RecordingUi ui(s.target);
+    ListingOptions options;
+    options.dateFilterEnabled = true;
+    options.dateFrom = LocalDateTime{2024, 1, 1};
+    options.dateTo = LocalDateTime{2025, 12, 31};
+    options.pdfSecurity = true;
+    options.pdfPassword = options.pdfPasswordConfirm = "pw";
+    ASSERT_EQ(ListingRun().save(options, s.tree, environment, ui), SaveOutcome::Saved);
+
+    PdfContent pdf = readPdf(s.target, "pw");
+    EXPECT_TRUE(pdf.outlineShownAtOpen);
+    EXPECT_TRUE(pdf.encryption.aes256);
+    std::function<std::string(const std::vector<Bookmark>&)> shape = [&](const std::vector<Bookmark>& list) {
+        std::string text;
+        for (const Bookmark& b : list)
+            text += b.title + (b.kids.empty() ? "" : "(" + shape(b.kids) + ")") + " ";
+        return text;
+    };
+    EXPECT_EQ(shape(pdf.outline), "A(B(C ) B2 ) Kid(Grandkid ) photos Z\xC3\xA9 ");
+
+    // Each bookmark leads to its line: its page, and the top of the line's text.
+    std::function<void(const std::vector<Bookmark>&)> check = [&](const std::vector<Bookmark>& list) {
+        for (const Bookmark& b : list) {
+            EXPECT_TRUE(b.utf16) << b.title;
+            EXPECT_FALSE(b.open) << b.title;
+            auto line = std::find_if(pdf.lines.begin(), pdf.lines.end(), [&](const DrawnLine& drawn) {
+                return toUtf8(drawn.text).find(s.tree + "/") != std::string::npos
+                       && toUtf8(drawn.text).find(" " + b.title + "  0 Kb") != std::string::npos;
+            });
+            ASSERT_NE(line, pdf.lines.end()) << b.title;
+            EXPECT_EQ(b.page, line->page) << b.title;
+            EXPECT_NEAR(b.top, line->y + options.listingFont.pointSize, 1e-6) << b.title;
+            check(b.kids);
+        }
+    };
+    check(pdf.outline);
+    EXPECT_GE(pdf.pages.size(), 2u);
 }
 
 } // namespace
