@@ -1,21 +1,18 @@
 #include "FolderWalk.h"
 
-#include "EntryFilter.h"
-#include "NameOrder.h"
+#include "FolderSearch.h"
+#include "Prefetcher.h"
 #include "SaveCancelled.h"
 #include "platform/IoError.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <string>
-#include <dirent.h>
 #include <fcntl.h>
-#include <linux/magic.h>
+#include <memory>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -29,158 +26,41 @@ namespace {
 // process may open few files.
 constexpr int kMaxOpenLevels = 48;
 constexpr rlim_t kReservedDescriptors = 16;
-constexpr std::size_t kNameBuffer = 32 * 1024;
+// Below this many descriptors the workers' own (one a folder read ahead) would crowd the
+// walk; it then works alone.
+constexpr rlim_t kDescriptorsForWorkers = 512;
 
-int openLevels()
+rlim_t descriptorLimit()
 {
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return RLIM_INFINITY;
+    return limit.rlim_cur;
+}
+
+int openLevels()
+{
+    rlim_t limit = descriptorLimit();
+    if (limit == RLIM_INFINITY)
         return kMaxOpenLevels;
-    if (limit.rlim_cur <= kReservedDescriptors + 2)
+    if (limit <= kReservedDescriptors + 2)
         return 1;
-    return static_cast<int>(std::min<rlim_t>(kMaxOpenLevels, (limit.rlim_cur - kReservedDescriptors) / 2));
+    return static_cast<int>(std::min<rlim_t>(kMaxOpenLevels, (limit - kReservedDescriptors) / 2));
 }
 
-// Kernel file systems that hold no user files and may never end (proc, sysfs, ...).
-bool isPseudoFileSystem(int fd)
+int prefetchWorkers(const WalkContext& context)
 {
-    struct statfs fs {};
-    if (::fstatfs(fd, &fs) != 0)
-        return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
-    case PROC_SUPER_MAGIC:
-    case SYSFS_MAGIC:
-    case DEVPTS_SUPER_MAGIC:
-    case CGROUP_SUPER_MAGIC:
-    case CGROUP2_SUPER_MAGIC:
-    case TRACEFS_MAGIC:
-    case DEBUGFS_MAGIC:
-    case SECURITYFS_MAGIC:
-    case BPF_FS_MAGIC:
-    case PSTOREFS_MAGIC:
-    case SELINUX_MAGIC:
-    case SMACK_MAGIC:
-    case BINFMTFS_MAGIC:
-    case EFIVARFS_MAGIC:
-    case 0x62656570: // configfs
-    case 0x65735543: // fusectl
-    case 0x19800202: // mqueue
-    case 0x6e736673: // nsfs
-        return true;
-    default:
-        return false;
-    }
-}
-
-std::uint32_t attributesOf(const struct stat& st, const char* name)
-{
-    std::uint32_t attributes = 0;
-    if (!(st.st_mode & S_IWUSR))
-        attributes |= kReadOnly;
-    if (name[0] == '.')
-        attributes |= kHidden;
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
-        attributes |= kSystem;
-    if (S_ISDIR(st.st_mode))
-        attributes |= kDirectory;
-    if (S_ISREG(st.st_mode))
-        attributes |= kArchive;
-    return attributes;
-}
-
-// A link is listed with what it points to, a dangling one with its own data.
-bool readEntry(int dirFd, const char* name, WalkEntry& entry)
-{
-    struct stat st {};
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    entry.enterable = S_ISDIR(st.st_mode);
-    entry.device = st.st_dev;
-    entry.inode = st.st_ino;
-    if (S_ISLNK(st.st_mode)) {
-        struct stat target {};
-        if (::fstatat(dirFd, name, &target, 0) == 0)
-            st = target;
-    }
-    entry.attributes = attributesOf(st, name);
-    entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
-    entry.time = st.st_mtim.tv_sec;
-    return true;
-}
-
-// The names of a folder, each ending in '\0', and where each begins (in name order once
-// sorted). Returns 0 or the errno of a failed read.
-int readNames(int fd, std::vector<char>& names, std::vector<std::uint32_t>& order)
-{
-    alignas(dirent64) char buffer[kNameBuffer];
-    for (;;) {
-        ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
-        if (got == 0)
-            return 0;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (names.size() + static_cast<std::size_t>(got) > UINT32_MAX)
-            return EOVERFLOW;
-        for (ssize_t at = 0; at < got;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-            const char* name = entry->d_name;
-            if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) {
-                order.push_back(static_cast<std::uint32_t>(names.size()));
-                names.insert(names.end(), name, name + std::strlen(name) + 1);
-            }
-            at += entry->d_reclen;
-        }
-    }
-}
-
-void sortByName(const std::vector<char>& names, std::vector<std::uint32_t>& order)
-{
-    // Most names differ within their first sixteen bytes: those, put in capitals, make two
-    // numbers that order them as nameLess does (a name holds no zero byte, so a short one
-    // padded with zeros still comes first). Only names alike that far are compared whole.
-    struct Span {
-        std::uint64_t prefix[2];
-        std::uint32_t start;
-        std::uint32_t length; // each name ends where the next one starts
-    };
-    const char* base = names.data();
-    const std::uint32_t total = static_cast<std::uint32_t>(names.size());
-    std::vector<Span> spans(order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        std::uint32_t end = i + 1 < order.size() ? order[i + 1] : total;
-        Span& span = spans[i];
-        span.start = order[i];
-        span.length = end - order[i] - 1;
-        for (std::uint32_t word = 0; word < 2; ++word) {
-            std::uint64_t value = 0;
-            for (std::uint32_t k = word * 8; k < word * 8 + 8; ++k) {
-                unsigned char c = k < span.length ? static_cast<unsigned char>(base[span.start + k]) : 0;
-                value = value << 8 | (c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
-            }
-            span.prefix[word] = value;
-        }
-    }
-    std::sort(spans.begin(), spans.end(), [base](const Span& a, const Span& b) {
-        if (a.prefix[0] != b.prefix[0])
-            return a.prefix[0] < b.prefix[0];
-        if (a.prefix[1] != b.prefix[1])
-            return a.prefix[1] < b.prefix[1];
-        return nameLess(std::string_view(base + a.start, a.length), std::string_view(base + b.start, b.length));
-    });
-    for (std::size_t i = 0; i < spans.size(); ++i)
-        order[i] = spans[i].start;
+    if (context.workers >= 0)
+        return context.workers;
+    return descriptorLimit() >= kDescriptorsForWorkers ? Prefetcher::kWorkers : 0;
 }
 
 bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
 struct Frame {
     int fd = -1;             // -1 while given back (reopened through a child's "..")
-    std::vector<char> names;           // read at once, so the descriptor can be given back
-    std::vector<std::uint32_t> order;  // where each name begins, in name order
-    std::size_t nextName = 0;          // in order
+    std::shared_ptr<FolderBatch> batch; // its names, read at once, and its entries' data
+    std::uint32_t nextName = 0;         // in order
     bool releases = false;   // gives its descriptor back while a child is walked
     bool broken = false;     // its descriptor could not be taken back
     bool reported = false;   // already named as a folder that could not be read
@@ -196,6 +76,7 @@ public:
         : m_sink(sink)
         , m_context(context)
         , m_openLevels(openLevels())
+        , m_prefetcher(prefetchWorkers(context), context.subfolders)
     {
     }
 
@@ -213,7 +94,7 @@ public:
         int fd = openRetrying(AT_FDCWD, folder.c_str(), 0);
         if (fd < 0)
             throw IoError(errno, folder, kUnreadableStartFolder);
-        if (int error = pushFrame(fd, level))
+        if (int error = pushFrame(fd, level, nullptr, nullptr))
             throw IoError(error, folder, kUnreadableStartFolder);
         while (!m_frames.empty())
             step();
@@ -235,6 +116,14 @@ private:
     // excepted; from here on every level gives its descriptor back while below it.
     bool giveBackDescriptor()
     {
+        // The workers' descriptors go first; the walk goes on alone.
+        if (!m_alone) {
+            m_alone = true;
+            m_prefetcher.releaseDescriptors();
+            for (Frame& frame : m_frames)
+                frame.batch->dropHelpers();
+            return true;
+        }
         m_openLevels = 0;
         for (std::size_t i = 0; i + 1 < m_frames.size(); ++i) {
             Frame& frame = m_frames[i];
@@ -247,9 +136,10 @@ private:
         return false;
     }
 
-    // 0, or the errno that kept the folder from being read.
-    // known: the folder's device and inode when its entry in the parent already told them.
-    int pushFrame(int fd, int level, const WalkEntry* known = nullptr)
+    // 0, or the errno that kept the folder from being read. known: the folder's device and
+    // inode when its entry in the parent already told them; readAhead: the folder as a
+    // worker read it, if one did.
+    int pushFrame(int fd, int level, const WalkEntry* known, std::shared_ptr<FolderBatch> readAhead)
     {
         Frame frame;
         struct stat st {};
@@ -257,12 +147,22 @@ private:
             st.st_dev = known->device;
             st.st_ino = known->inode;
         }
-        int error = known || ::fstat(fd, &st) == 0 ? readNames(fd, frame.names, frame.order) : errno;
-        if (error != 0) {
+        if (!known && ::fstat(fd, &st) != 0) {
+            int error = errno;
             ::close(fd);
             return error;
         }
-        sortByName(frame.names, frame.order);
+        // What a worker read is taken only when it is the very folder the walk opened.
+        if (readAhead && readAhead->device() == st.st_dev && readAhead->inode() == st.st_ino) {
+            frame.batch = std::move(readAhead);
+        } else {
+            FolderNames names;
+            if (int error = readFolderNames(fd, names)) {
+                ::close(fd);
+                return error;
+            }
+            frame.batch = m_prefetcher.adopt(std::move(names), fd, st.st_dev, st.st_ino, m_key);
+        }
         frame.fd = fd;
         frame.device = st.st_dev;
         frame.inode = st.st_ino;
@@ -281,12 +181,6 @@ private:
         frame.fd = -1;
     }
 
-    const char* nextName(Frame& frame)
-    {
-        if (frame.broken || frame.nextName >= frame.order.size())
-            return nullptr;
-        return frame.names.data() + frame.order[frame.nextName++];
-    }
 
     // Names a folder (the innermost one, or one of its entries) that could not be read.
     void reportUnreadable(std::string_view path, int error)
@@ -325,13 +219,15 @@ private:
                     // The folder moved while we were below it; what is left of it is unreachable.
                     parent.broken = true;
                     m_path.resize(parent.prefixLength);
-                    if (parent.nextName < parent.order.size())
+                    if (parent.nextName < parent.batch->names().size())
                         reportFrame(parent, error != 0 ? error : ENOENT);
                 }
             }
         }
         closeFrame(m_frames[childIndex]);
         m_frames.pop_back();
+        if (!m_key.empty() && childIndex > 0)
+            m_key.pop_back();
         m_sink.folderLeft();
         if (!m_frames.empty())
             m_path.resize(m_frames.back().prefixLength);
@@ -340,29 +236,37 @@ private:
     void step()
     {
         Frame& frame = m_frames.back();
-        const char* name = nextName(frame);
-        if (!name) {
+        if (frame.broken || frame.nextName >= frame.batch->names().size()) {
             popFrame();
             return;
         }
         if (m_context.cancel && m_context.cancel->load(std::memory_order_relaxed))
             throw SaveCancelled{};
 
-        WalkEntry entry;
-        if (!readEntry(frame.fd, name, entry)) {
+        const std::uint32_t index = frame.nextName++;
+        const char* name = frame.batch->names().name(index);
+        const EntryData& data = m_prefetcher.entry(frame.batch, index, frame.fd);
+        if (data.error != 0) {
             // Gone since the folder was read is no loss; a folder whose entries cannot be
             // looked at is.
-            if (errno != ENOENT)
-                reportFrame(frame, errno);
+            if (data.error != ENOENT)
+                reportFrame(frame, data.error);
             return;
         }
+        WalkEntry entry;
         entry.name = name;
         entry.level = frame.level;
+        entry.size = data.size;
+        entry.attributes = data.attributes;
+        entry.time = data.time;
+        entry.enterable = data.enterable;
+        entry.device = data.device;
+        entry.inode = data.inode;
         if (m_sink.entry(entry) && entry.enterable)
-            descend(frame, name, entry);
+            descend(frame, index, name, entry);
     }
 
-    void descend(Frame& frame, const char* name, const WalkEntry& entry)
+    void descend(Frame& frame, std::uint32_t index, const char* name, const WalkEntry& entry)
     {
         std::size_t parentIndex = m_frames.size() - 1;
         std::size_t pathLength = m_path.size();
@@ -384,7 +288,10 @@ private:
             m_path.resize(pathLength);
             return;
         }
-        if (int error = pushFrame(fd, frame.level + 1, &entry)) {
+        std::shared_ptr<FolderBatch> readAhead = m_prefetcher.takeChild(*frame.batch, index);
+        m_key.push_back(index);
+        if (int error = pushFrame(fd, frame.level + 1, &entry, std::move(readAhead))) {
+            m_key.pop_back();
             reportUnreadable(m_path, error);
             m_path.resize(pathLength);
             return;
@@ -399,8 +306,12 @@ private:
     WalkSink& m_sink;
     const WalkContext& m_context;
     int m_openLevels;
+    // Before the frames: their folders' data refer to it, and go first.
+    Prefetcher m_prefetcher;
+    bool m_alone = false; // the workers have been stopped for want of descriptors
     std::vector<Frame> m_frames;
-    std::string m_path; // the folder being read, with its final '/'
+    std::vector<std::uint32_t> m_key; // the walk's place: the index of each folder entered
+    std::string m_path;               // the folder being read, with its final '/'
 };
 
 } // namespace

@@ -41,6 +41,11 @@ inline constexpr const char* kUnreadableStartFolder = "The folder to list cannot
 
 struct WalkContext {
     const std::atomic<bool>* cancel = nullptr; // may be null; checked for every entry
+    // Threads that read folders and look at entries ahead of the walk; -1: as many as suit
+    // the machine and the descriptor limit, 0: none.
+    int workers = -1;
+    // Whether the sink will have the walk enter subfolders, so reading them ahead pays.
+    bool subfolders = true;
 };
 
 // Hands every entry of folder, and of the folders the sink asks for below it, to sink,

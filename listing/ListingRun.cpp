@@ -177,7 +177,10 @@ void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::
     ListingLineWriter writer(options, out, dates, forPdf);
     OutlineRecorder outline;
     ListingSink sink(filter, writer, m_state.includeSubfolders, progress, m_result, forPdf ? &outline : nullptr);
-    walkFolder(m_state.processedFolder, 1, sink, WalkContext{cancel});
+    WalkContext context;
+    context.cancel = cancel;
+    context.subfolders = m_state.includeSubfolders;
+    walkFolder(m_state.processedFolder, 1, sink, context);
     m_state.folderCount = m_result.folders = writer.folders();
     m_state.fileCount = m_result.files = writer.files();
     m_state.totalSizeKb = m_result.totalSizeKb = writer.totalSizeKb();
