@@ -93,10 +93,11 @@ void writeListingHeader(OutputFile& out, const std::string& folder, const Listin
     out.write(shown);
     out.endLine();
     std::string processed = "Processed: ";
-    if (isolateNames)
+    const bool isolate = isolateNames && hasRightToLeft(folder);
+    if (isolate)
         processed += kIsolateStart;
     appendOneLine(processed, folder);
-    if (isolateNames)
+    if (isolate)
         processed += kIsolateEnd;
     out.write(processed);
     out.endLine();

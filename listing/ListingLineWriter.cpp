@@ -23,8 +23,7 @@ ListingLineWriter::ListingLineWriter(const ListingOptions& options, OutputFile& 
     , m_showPath(options.showPath)
     , m_showLevel(options.showLevel)
     , m_indentSize(options.indentSize)
-    , m_open(isolateNames ? kIsolateStart : std::string_view())
-    , m_close(isolateNames ? kIsolateEnd : std::string_view())
+    , m_isolateNames(isolateNames)
     , m_separator(padRight("", options.fieldSpacing))
 {
 }
@@ -32,8 +31,10 @@ ListingLineWriter::ListingLineWriter(const ListingOptions& options, OutputFile& 
 void ListingLineWriter::folderEntered(std::string_view path)
 {
     m_shownLengths.push_back(m_shownPath.size());
+    m_rightToLeftAbove.push_back(m_shownPathRightToLeft);
     m_shownPath.clear();
     appendOneLine(m_shownPath, path);
+    m_shownPathRightToLeft = m_isolateNames && hasRightToLeft(m_shownPath);
 }
 
 void ListingLineWriter::folderLeft()
@@ -42,6 +43,8 @@ void ListingLineWriter::folderLeft()
         return;
     m_shownPath.resize(m_shownLengths.back());
     m_shownLengths.pop_back();
+    m_shownPathRightToLeft = m_rightToLeftAbove.back();
+    m_rightToLeftAbove.pop_back();
 }
 
 void ListingLineWriter::appendNumber(std::int64_t value)
@@ -56,10 +59,15 @@ void ListingLineWriter::write(const WalkEntry& entry)
     const bool isFolder = (entry.attributes & kDirectory) != 0;
     const std::int64_t kb = roundedKb(entry.size);
     m_line.assign(static_cast<std::size_t>(std::max(1, (entry.level - 1) * m_indentSize)), ' ');
+    // Only a name that holds right-to-left text is put in isolates: the bidi algorithm they
+    // start costs the PDF's drawing dearly, and names without such text cannot move.
+    const bool isolateName = m_isolateNames && hasRightToLeft(entry.name);
     if (m_showName) {
-        m_line += m_open;
+        if (isolateName)
+            m_line += kIsolateStart;
         appendOneLine(m_line, entry.name);
-        m_line += m_close;
+        if (isolateName)
+            m_line += kIsolateEnd;
         m_line += m_separator;
     }
     if (m_showSize) {
@@ -80,10 +88,13 @@ void ListingLineWriter::write(const WalkEntry& entry)
         m_line += m_separator;
     }
     if (m_showPath) {
-        m_line += m_open;
+        const bool isolatePath = isolateName || m_shownPathRightToLeft;
+        if (isolatePath)
+            m_line += kIsolateStart;
         m_line += m_shownPath;
         appendOneLine(m_line, entry.name);
-        m_line += m_close;
+        if (isolatePath)
+            m_line += kIsolateEnd;
         m_line += m_separator;
     }
     if (m_showLevel) {

@@ -15,8 +15,9 @@ struct WalkEntry;
 // Writes the entry lines of a listing: the indentation and the chosen columns, each
 // followed by the field separator, then CR LF; and counts what it wrote. The columns,
 // spacing and indentation are taken from the options once, at construction. With
-// isolateNames every name and path is wrapped in bidi isolates (for a PDF's drawing; the
-// text listing keeps the bytes as they are). Write failures throw IoError.
+// isolateNames every name and path that holds right-to-left text is wrapped in bidi
+// isolates (for a PDF's drawing; the text listing keeps the bytes as they are). Write
+// failures throw IoError.
 class ListingLineWriter {
 public:
     ListingLineWriter(const ListingOptions& options, OutputFile& out, DateTimeText& dates, bool isolateNames = false);
@@ -39,8 +40,9 @@ private:
     DateTimeText& m_dates;
     bool m_showName, m_showSize, m_showAttributes, m_showDateTime, m_showPath, m_showLevel;
     int m_indentSize;
-    std::string_view m_open;  // around names and paths: the isolates, or nothing
-    std::string_view m_close;
+    bool m_isolateNames;
+    bool m_shownPathRightToLeft = false; // the current folder's path needs the isolates
+    std::vector<bool> m_rightToLeftAbove; // the same for each folder above
     std::string m_separator;
     std::string m_shownPath;                  // the current folder as the Path column shows it
     std::vector<std::size_t> m_shownLengths;  // m_shownPath's length for each folder above

@@ -32,6 +32,11 @@ void appendOneLine(std::string& out, std::string_view text);
 inline constexpr std::string_view kIsolateStart = "\xE2\x81\xA8";
 inline constexpr std::string_view kIsolateEnd = "\xE2\x81\xA9";
 
+// Whether UTF-8 text holds a letter written right to left (Hebrew, Arabic, ...) or a
+// character that sets the direction itself: only such a name can move the columns around
+// it, and needs the isolates. Bytes that are no UTF-8 hold neither.
+bool hasRightToLeft(std::string_view text);
+
 enum class OutputType { Text = 1, Pdf = 2 };
 
 // The chosen target name with ".txt" or ".pdf" appended unless it already ends in it, in
