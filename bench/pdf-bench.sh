@@ -3,7 +3,8 @@
 #  1. a PDF save of a tree of about 100,000 entries through zintrel-bench, against
 #     `enscript -B -r -q -p - LISTING | ps2pdf - OUT.pdf` on the same listing text;
 #     goal: at most a quarter of its time. Also the lines per second of both, over the
-#     lines of the listing text, which compare with runs on trees of other sizes.
+#     lines of the listing text, which compare with runs on trees of other sizes; and the
+#     same save drawn on one thread, to show what drawing on every core gains.
 #  2. the peak memory of a PDF save of about 1,000,000 entries; goal: under 150 MB.
 # Usage: bench/pdf-bench.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
@@ -48,10 +49,13 @@ echo "listing: $lines lines"
 
 result=$(measure "$bench" --type pdf --now "$now" "$work/tree100k" "$work/zintrel.pdf")
 read -r pdf_seconds pdf_kb <<<"$result"
+result=$(measure "$bench" --type pdf --now "$now" --drawing-threads 1 "$work/tree100k" "$work/one-thread.pdf")
+read -r one_seconds _ <<<"$result"
 result=$(measure sh -c "enscript -B -r -q -p - '$work/listing100k.txt' | ps2pdf - '$work/enscript.pdf'")
 read -r ens_seconds _ <<<"$result"
 pages=$(qpdf --show-npages "$work/zintrel.pdf" 2>/dev/null || echo "?")
 echo "zintrel-bench --type pdf: ${pdf_seconds} s, ${pages} pages, peak ${pdf_kb} KB"
+echo "the same on one thread:   ${one_seconds} s ($(nproc) cores)"
 echo "enscript | ps2pdf:        ${ens_seconds} s"
 awk -v a="$pdf_seconds" -v b="$ens_seconds" 'BEGIN {
   r = a / b; printf "time ratio: %.3f (goal: at most 0.250) %s\n", r, (r <= 0.25 ? "met" : "NOT MET") }'

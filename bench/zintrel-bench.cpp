@@ -10,6 +10,7 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -27,7 +28,8 @@ constexpr int kExitError = 2;
 
 const char* const kUsage
     = "usage: zintrel-bench [--type txt|pdf] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
-      "                     [--date-format FMT] [--time-format FMT] FOLDER TARGET\n";
+      "                     [--date-format FMT] [--time-format FMT] [--drawing-threads N]\n"
+      "                     FOLDER TARGET\n";
 
 class BenchUi : public ListingUi {
 public:
@@ -152,6 +154,10 @@ int main(int argc, char** argv)
             environment.dateTimeFormat.dateFormat = argv[++i];
         } else if (arg == "--time-format" && hasValue) {
             environment.dateTimeFormat.timeFormat = argv[++i];
+        } else if (arg == "--drawing-threads" && hasValue) {
+            environment.drawingThreads = std::atoi(argv[++i]);
+            if (environment.drawingThreads < 1)
+                return usage();
         } else if (arg.starts_with("--")) {
             return usage();
         } else {

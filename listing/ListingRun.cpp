@@ -225,6 +225,7 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
         hooks.progress = progress;
         hooks.lineCount = m_result.folders + m_result.files + kHeaderAndFooterLines;
         hooks.outline = &m_outline;
+        hooks.threads = environment.drawingThreads;
         environment.pdfRenderer->render(listingIn, targetOut, plan.options, hooks);
         targetOut.flush();
     }

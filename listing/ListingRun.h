@@ -53,6 +53,7 @@ struct SaveEnvironment {
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
     PdfRenderer* pdfRenderer = nullptr; // null: PDF output is refused
     std::string temporaryFolder;        // empty: the system's
+    int drawingThreads = 0;             // threads drawing a PDF at once; 0: as suits it
 };
 
 enum class SaveOutcome { Saved, Stopped, Cancelled, Failed };
