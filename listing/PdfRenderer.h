@@ -22,6 +22,7 @@ struct RenderHooks {
     ListingProgress* progress = nullptr;            // told of every line drawn, then the finish
     std::int64_t lineCount = 0;                     // the listing's lines, for the progress
     const std::vector<OutlineEntry>* outline = nullptr; // the bookmarks, in the order of their lines
+    int threads = 0; // threads drawing pages at once; 0: as suits the listing and the machine
 };
 
 // Lays a finished listing text file out as a PDF document.

@@ -1,5 +1,6 @@
 #include "ListingPdfRenderer.h"
 
+#include "ParallelDrawing.h"
 #include "PdfDocument.h"
 #include "listing/ListingOptions.h"
 #include "listing/ListingProgress.h"
@@ -8,7 +9,9 @@
 #include "platform/InputFile.h"
 #include "platform/OutputFile.h"
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 #include <cstdint>
 #include <stdexcept>
 
@@ -37,6 +40,11 @@ constexpr int kSeventhFlag = 0;
 // Folders show a size of "0 Kb"; every file shows at least 1 Kb.
 constexpr const char* kFolderSizeMark = " 0 Kb";
 
+// Listings shorter than this many lines a thread are drawn on one: starting a drawing
+// costs more than the lines save.
+constexpr std::int64_t kLinesPerThread = 20000;
+constexpr unsigned kMaxDrawingThreads = 4;
+
 // Nearest integer, halves to the even neighbour.
 std::int64_t roundToInt(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
@@ -57,6 +65,17 @@ ColorFractions lineColor(const std::string& line, const ListingOptions& options)
     return fractions(line.find(kFolderSizeMark) != std::string::npos ? options.folderColor : options.fileColor);
 }
 
+int drawingThreads(const RenderHooks& hooks, const PageLayout& layout)
+{
+    if (!layout.regular() || hooks.lineCount <= 0)
+        return 1;
+    if (hooks.threads > 0)
+        return hooks.threads;
+    const std::int64_t byLength = hooks.lineCount / kLinesPerThread;
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDrawingThreads);
+    return static_cast<int>(std::clamp<std::int64_t>(byLength, 1, cores));
+}
+
 } // namespace
 
 std::string makerInformation() { return std::string(kMakerName) + "   (" + kMakerAddress + ")"; }
@@ -73,19 +92,60 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     if (options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes)
         throw std::runtime_error(kPasswordTooLongMessage);
 
-    LineReader listing(listingFile);
+    const int fontSize = options.listingFont.pointSize;
+    auto setUp = [&](PdfDocument& document) {
+        if (options.landscape) {
+            double width = document.pagewidth();
+            double height = document.pageheight();
+            document.setpagedimensions(height, width);
+        }
+        bool fontFound = document.AddTrueTypeFont(options.listingFont.face, kEmbedFont) != 0;
+        document.settextsize(fontSize);
+        return fontFound;
+    };
     PdfDocument document(output.displayPath());
-    if (options.landscape) {
-        double width = document.pagewidth();
-        double height = document.pageheight();
-        document.setpagedimensions(height, width);
+    if (!setUp(document) && hooks.notice)
+        hooks.notice(kFontNotice);
+
+    const PageLayout layout(document.pageheight(), fontSize, static_cast<int>(kTopMargin), kBottomLimit);
+    const int threads = drawingThreads(hooks, layout);
+    if (threads > 1) {
+        auto drawLine = [&options](PdfDocument& target, const std::string& line, int y) {
+            ColorFractions color = lineColor(line, options);
+            target.settextcolor(color.red, color.green, color.blue);
+            target.DrawText(kLeftEdge, y, line);
+        };
+        auto makePart = [&] {
+            auto part = std::make_unique<PdfDocument>(output.displayPath());
+            setUp(*part);
+            return part;
+        };
+        auto tell = [&](std::int64_t lines, int pages) {
+            if (hooks.progress)
+                hooks.progress->drawing(lines, hooks.lineCount, pages);
+        };
+        drawInParallel(document, listingFile, layout, threads, drawLine, makePart, hooks.cancel, tell);
+        // Each bookmark leads to where its line went.
+        if (hooks.outline) {
+            for (const OutlineEntry& bookmark : *hooks.outline) {
+                const std::int64_t index = bookmark.line - 1;
+                document.AddBookmark(bookmark.title, bookmark.parent, layout.pageOf(index),
+                                     static_cast<int>(layout.heightOf(index)) + fontSize);
+            }
+        }
+    } else {
+        drawInOrder(document, listingFile, options, hooks);
     }
+    finishDocument(document, output, options, hooks);
+}
+
+void ListingPdfRenderer::drawInOrder(PdfDocument& document, const InputFile& listingFile,
+                                     const ListingOptions& options, const RenderHooks& hooks)
+{
+    LineReader listing(listingFile);
     const int fontSize = options.listingFont.pointSize;
     // 64 bits: a font of any size steps below the page without overflowing.
     std::int64_t y = roundToInt(document.pageheight() - kTopMargin);
-    if (document.AddTrueTypeFont(options.listingFont.face, kEmbedFont) == 0 && hooks.notice)
-        hooks.notice(kFontNotice);
-    document.settextsize(fontSize);
 
     std::string line;
     std::int64_t lineNumber = 0;
@@ -115,7 +175,11 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
         if (hooks.progress)
             hooks.progress->drawing(lineNumber, hooks.lineCount, page);
     }
+}
 
+void ListingPdfRenderer::finishDocument(PdfDocument& document, OutputFile& output, const ListingOptions& options,
+                                        const RenderHooks& hooks)
+{
     document.SetInformation(kAuthorKey, options.pdfAuthor);
     document.SetInformation(kTitleKey, options.pdfTitle);
     document.SetInformation(kCreatorKey, makerInformation());

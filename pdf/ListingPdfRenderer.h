@@ -5,6 +5,8 @@
 
 namespace zintrel {
 
+class PdfDocument;
+
 // Who made the PDF, as its document information tells.
 inline constexpr const char* kMakerName = "Zintrel Software";
 inline constexpr const char* kMakerAddress = kMakerWebSite;
@@ -19,6 +21,14 @@ class ListingPdfRenderer : public PdfRenderer {
 public:
     void render(const InputFile& listing, OutputFile& output, const ListingOptions& options,
                 const RenderHooks& hooks) override;
+
+private:
+    // Line by line on this thread, as the listing gives them.
+    void drawInOrder(PdfDocument& document, const InputFile& listing, const ListingOptions& options,
+                     const RenderHooks& hooks);
+    // Information, permissions and encryption, then the document saved into output.
+    void finishDocument(PdfDocument& document, OutputFile& output, const ListingOptions& options,
+                        const RenderHooks& hooks);
 };
 
 // "Zintrel Software   (https://www.example.org/)"

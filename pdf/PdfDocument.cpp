@@ -2,6 +2,7 @@
 
 #include "DescriptorDevice.h"
 #include "PdfFinisher.h"
+#include "PdfPermissions.h"
 #include "SupplementaryGlyphs.h"
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
@@ -19,7 +20,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRandomGenerator>
 #include <QString>
 
 #include <array>
@@ -48,20 +48,6 @@ constexpr double kMaxPageSide = 14400;
 constexpr int kDrawingResolution = 72; // one device unit is one point
 constexpr int kEmbedFontFlag = 1;
 constexpr int kAes256Level = 1;
-constexpr int kRandomPasswordBytes = 32;
-
-// Bits of the /P entry, counted from 1 as the PDF reference numbers them.
-constexpr std::uint32_t permissionBit(int bit) { return std::uint32_t{1} << (bit - 1); }
-constexpr std::uint32_t kPermitPrint = permissionBit(3);
-constexpr std::uint32_t kPermitModify = permissionBit(4);
-constexpr std::uint32_t kPermitExtract = permissionBit(5);
-constexpr std::uint32_t kPermitAnnotate = permissionBit(6);
-constexpr std::uint32_t kPermitFillForms = permissionBit(9);
-constexpr std::uint32_t kPermitAccessibility = permissionBit(10);
-constexpr std::uint32_t kPermitAssemble = permissionBit(11);
-constexpr std::uint32_t kPermitPrintHighQuality = permissionBit(12);
-// Bits 7, 8 and 13 to 32 must be set, 1 and 2 clear.
-constexpr std::uint32_t kPermissionBase = 0xFFFFF0C0u;
 
 const char* const kInformationKeys[] = {nullptr, "/Author", "/Title", "/Subject", "/Keywords", "/Creator", "/Producer"};
 
@@ -87,21 +73,6 @@ std::optional<QString> scalableFamily(const QString& name)
     return std::nullopt;
 }
 
-std::string randomPassword()
-{
-    static const char kHex[] = "0123456789abcdef";
-    std::array<quint32, kRandomPasswordBytes / 4> words{};
-    QRandomGenerator::system()->fillRange(words.data(), words.size());
-    std::string text;
-    for (quint32 word : words) {
-        for (int shift = 0; shift < 32; shift += 4)
-            text += kHex[(word >> shift) & 0xF];
-    }
-    return text;
-}
-
-bool isFlag(int value) { return value == 0 || value == 1; }
-
 // QPdfWriter compresses every finished page through buffers of some tens of megabytes that
 // it allocates and frees again at once. glibc would map and unmap each of them, and the
 // kernel hands out zeroed pages anew every time: a third of the time of a long listing.
@@ -121,11 +92,22 @@ void keepLargeBuffersInHeap()
 
 } // namespace
 
+struct PdfPages::Data {
+    std::unique_ptr<TempFile> drawing;
+    std::vector<bool> drawnCharacters;
+    GlyphCharacters glyphCharacters;
+};
+
+PdfPages::PdfPages() = default;
+PdfPages::~PdfPages() = default;
+PdfPages::PdfPages(PdfPages&&) noexcept = default;
+PdfPages& PdfPages::operator=(PdfPages&&) noexcept = default;
+
 struct PdfDocument::Impl {
     explicit Impl(const std::string& displayName)
         : displayName(displayName)
-        , drawingFile(temporaryFolder(), "zintrel-pdf-", ".pdf", displayName)
-        , device(drawingFile.fd(), displayName)
+        , drawingFile(std::make_unique<TempFile>(temporaryFolder(), "zintrel-pdf-", ".pdf", displayName))
+        , device(drawingFile->fd(), displayName)
         , writer(&device)
     {
         device.open(QIODevice::WriteOnly);
@@ -149,6 +131,8 @@ struct PdfDocument::Impl {
         applyState();
     }
 
+    void finishDrawing();
+
     void applyState()
     {
         painter.setFont(font);
@@ -159,7 +143,7 @@ struct PdfDocument::Impl {
     }
 
     std::string displayName;
-    TempFile drawingFile;
+    std::unique_ptr<TempFile> drawingFile; // handed over by TakePages
     DescriptorDevice device;
     QPdfWriter writer;
     QPainter painter;
@@ -173,6 +157,7 @@ struct PdfDocument::Impl {
     std::vector<PdfOutlineItem> outline;
     std::vector<bool> drawnCharacters = std::vector<bool>(0x110000);
     SupplementaryGlyphs supplementaryGlyphs;
+    std::vector<PdfPages> parts;
     std::map<int, std::string> information;
     bool encrypt = false;
     std::string ownerPassword;
@@ -283,10 +268,39 @@ void PdfDocument::newpage()
 
 void PdfDocument::AddBookmark(const std::string& title, int parent, int top)
 {
+    AddBookmark(title, parent, m_impl->pageIndex, top);
+}
+
+void PdfDocument::AddBookmark(const std::string& title, int parent, int page, int top)
+{
     Impl& d = *m_impl;
     if (parent < -1 || parent >= static_cast<int>(d.outline.size()))
         fail("A bookmark can only be nested under an earlier one.");
-    d.outline.push_back(PdfOutlineItem{title, parent, d.pageIndex, static_cast<double>(top)});
+    if (page < 0)
+        fail("A bookmark must lead to a page.");
+    d.outline.push_back(PdfOutlineItem{title, parent, page, static_cast<double>(top)});
+}
+
+PdfPages PdfDocument::TakePages()
+{
+    Impl& d = *m_impl;
+    d.finishDrawing();
+    PdfPages pages;
+    pages.m_data = std::make_unique<PdfPages::Data>();
+    pages.m_data->drawing = std::move(d.drawingFile);
+    pages.m_data->drawnCharacters = std::move(d.drawnCharacters);
+    // Read from the fonts of this thread.
+    pages.m_data->glyphCharacters = d.supplementaryGlyphs.characters();
+    return pages;
+}
+
+void PdfDocument::AppendPages(PdfPages pages)
+{
+    if (!pages.m_data)
+        fail("Only pages a document has drawn can be appended.");
+    if (m_impl->saved)
+        fail("The PDF document has already been saved.");
+    m_impl->parts.push_back(std::move(pages));
 }
 
 void PdfDocument::SetInformation(int key, const std::string& value)
@@ -299,26 +313,8 @@ void PdfDocument::SetInformation(int key, const std::string& value)
 int PdfDocument::Permissions(int print, int copy, int change, int annotate, int fillForms, int assemble,
                              int accessibility, int printHighQuality)
 {
-    for (int flag : {print, copy, change, annotate, fillForms, assemble, accessibility, printHighQuality}) {
-        if (!isFlag(flag))
-            fail("A permission flag must be 0 or 1.");
-    }
-    std::uint32_t value = kPermissionBase | kPermitAccessibility;
-    if (print)
-        value |= kPermitPrint;
-    if (print && printHighQuality)
-        value |= kPermitPrintHighQuality;
-    if (copy)
-        value |= kPermitExtract;
-    if (change)
-        value |= kPermitModify;
-    if (annotate)
-        value |= kPermitAnnotate;
-    if (fillForms)
-        value |= kPermitFillForms;
-    if (assemble)
-        value |= kPermitAssemble;
-    return static_cast<int>(value);
+    return static_cast<int>(
+        permissionValue(print, copy, change, annotate, fillForms, assemble, accessibility, printHighQuality));
 }
 
 void PdfDocument::Encrypt(const std::string& ownerPassword, const std::string& userPassword, int level,
@@ -345,15 +341,29 @@ void PdfDocument::SaveToFile(const std::string& path)
         throw IoError(error, path);
 }
 
+void PdfDocument::Impl::finishDrawing()
+{
+    // A document nobody drew on still gets its one page.
+    ensureStarted();
+    if (!painter.end())
+        fail("The PDF document could not be finished.");
+    saved = true;
+    device.finish();
+}
+
 void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
 {
     Impl& d = *m_impl;
-    // A document nobody drew on still gets its one page.
-    d.ensureStarted();
-    if (!d.painter.end())
-        fail("The PDF document could not be finished.");
-    d.saved = true;
-    d.device.finish();
+    d.finishDrawing();
+    std::vector<InputFile> drawings{InputFile(d.drawingFile->fd(), d.displayName)};
+    for (const PdfPages& part : d.parts) {
+        const PdfPages::Data& p = *part.m_data;
+        drawings.emplace_back(p.drawing->fd(), d.displayName);
+        for (std::size_t c = 0; c < p.drawnCharacters.size(); ++c) {
+            if (p.drawnCharacters[c])
+                d.drawnCharacters[c] = true;
+        }
+    }
 
     PdfFinish finish;
     for (const auto& [key, value] : d.information)
@@ -367,9 +377,15 @@ void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
     finish.glyphCharacters = d.supplementaryGlyphs.characters();
-    InputFile drawing(d.drawingFile.fd(), d.displayName);
+    for (PdfPages& part : d.parts) {
+        for (auto& [font, glyphs] : part.m_data->glyphCharacters)
+            finish.glyphCharacters[font].merge(glyphs);
+    }
+    std::vector<const InputFile*> drawingList;
+    for (const InputFile& drawing : drawings)
+        drawingList.push_back(&drawing);
     try {
-        finishPdf(drawing, out, finish);
+        finishPdf(drawingList, out, finish);
     } catch (const IoError&) {
         throw;
     } catch (const std::exception& error) {

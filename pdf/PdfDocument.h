@@ -7,6 +7,22 @@
 namespace zintrel {
 
 class OutputFile;
+class PdfDocument;
+
+// The finished pages of a document, with what saving them needs: made by TakePages, then
+// appended to another document. Movable; owns its temporary drawing.
+class PdfPages {
+public:
+    PdfPages();
+    ~PdfPages();
+    PdfPages(PdfPages&&) noexcept;
+    PdfPages& operator=(PdfPages&&) noexcept;
+
+private:
+    friend class PdfDocument;
+    struct Data;
+    std::unique_ptr<Data> m_data;
+};
 
 // One PDF document being built: pages are drawn in points from the bottom-left corner and
 // streamed to a temporary file as they are finished; SaveToFile then adds the document
@@ -46,6 +62,16 @@ public:
     // top (points from the bottom). parent: an earlier bookmark, counted from 0 in the
     // order they were added, or -1 for the top level. Titles are UTF-8.
     void AddBookmark(const std::string& title, int parent, int top);
+    // The same on a page given by its number: from 0, over this document's pages and then
+    // those of the parts appended.
+    void AddBookmark(const std::string& title, int parent, int page, int top);
+    // Ends the drawing and hands the pages over; the document can do nothing more after.
+    // A document drawn on another thread gives its pages there, and is best destroyed
+    // there too: its fonts belong to that thread.
+    PdfPages TakePages();
+    // Pages another document drew follow this one's when it is saved, in the order
+    // appended. Only the pages count, not the other document's information or security.
+    void AppendPages(PdfPages pages);
 
     // 1 Author, 2 Title, 3 Subject, 4 Keywords, 5 Creator, 6 Producer.
     void SetInformation(int key, const std::string& value);

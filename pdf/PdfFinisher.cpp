@@ -1,6 +1,7 @@
 #include "PdfFinisher.h"
 
 #include "DrawingReader.h"
+#include "ObjectRewrite.h"
 #include "PdfEncryption.h"
 #include "PdfOutline.h"
 #include "PdfTokens.h"
@@ -34,49 +35,72 @@ std::string reference(const ObjectId& id)
     return std::to_string(id.number) + " " + std::to_string(id.generation) + " R";
 }
 
-class Finisher {
-public:
-    Finisher(const InputFile& drawing, OutputFile& target, const PdfFinish& finish)
-        : m_drawing(drawing)
-        , m_target(target)
-        , m_finish(finish)
+// One drawing of the document: its reader, and how far its object numbers move to stay
+// clear of the drawings before it.
+struct Source {
+    explicit Source(const InputFile& file)
+        : reader(file)
     {
     }
+    DrawingReader reader;
+    int offset = 0;
+    ObjectId pagesRoot;   // its own page tree, as the drawing numbers it
+    std::size_t pageCount = 0;
+};
 
-    // The write order: header, the drawing's objects, the information, the encryption,
-    // the cross-reference table. Whatever is added to the document (an outline, pages
-    // drawn apart) takes its numbers after the drawing's and its place before the
-    // information.
+class Finisher {
+public:
+    Finisher(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish)
+        : m_target(target)
+        , m_finish(finish)
+    {
+        if (drawings.empty())
+            unreadable("no drawing");
+        int next = 0;
+        for (const InputFile* drawing : drawings) {
+            Source& source = *m_sources.emplace_back(std::make_unique<Source>(*drawing));
+            source.offset = next;
+            next += source.reader.nextNumber() - 1;
+        }
+        m_nextNumber = next + 1;
+    }
+
+    // The write order: header, the drawings' objects, the pages they share, the outline,
+    // the information, the encryption, the cross-reference table. The first drawing's
+    // catalog stands for the document; every further drawing's objects are numbered on
+    // after the one before, and its pages follow.
     void run()
     {
-        m_nextNumber = m_drawing.nextNumber();
-        m_information = m_drawing.information();
+        m_information = first().reader.information();
         for (const auto& [key, value] : m_finish.information)
             m_information[key] = value;
-        collectReferences();
+        for (std::size_t k = 0; k < m_sources.size(); ++k)
+            collectReferences(k);
         if (m_finish.encrypt)
             m_encryption = std::make_unique<PdfEncryption>(m_finish.userPassword, m_finish.ownerPassword,
                                                            m_finish.permissions);
-
+        const bool joined = m_sources.size() > 1;
+        if (joined)
+            m_topPages = ObjectId{m_nextNumber++, 0};
+        if (joined || !m_finish.outline.empty()) {
+            for (auto& source : m_sources) {
+                std::vector<ObjectId> pages = source->reader.pages();
+                source->pageCount = pages.size();
+                for (const ObjectId& page : pages)
+                    m_pages.push_back(global(*source, page));
+            }
+        }
         if (!m_finish.outline.empty()) {
-            m_pages = m_drawing.pages();
             m_outlineId = ObjectId{m_nextNumber, 0};
             m_nextNumber += 1 + static_cast<int>(m_finish.outline.size());
         }
 
         m_target.write(kHeader);
-        m_infoId = m_drawing.info();
-        for (const ObjectPlace& place : m_drawing.places()) {
-            if (m_finish.cancel && m_finish.cancel->load(std::memory_order_relaxed))
-                throw SaveCancelled{};
-            if (m_skipped.count(place.id))
-                continue;
-            startObject(place.id);
-            if (m_infoId && place.id == *m_infoId)
-                writeInformation(place.id);
-            else
-                copyObject(place);
-        }
+        m_infoId = first().reader.info();
+        for (std::size_t k = 0; k < m_sources.size(); ++k)
+            copyDrawing(k);
+        if (m_topPages)
+            writeTopPages();
         if (m_outlineId)
             writeOutline();
         if (!m_infoId) {
@@ -95,12 +119,49 @@ public:
     }
 
 private:
+    Source& first() { return *m_sources.front(); }
+    static ObjectId global(const Source& source, const ObjectId& id)
+    {
+        return ObjectId{id.number + source.offset, id.generation};
+    }
+
+    void copyDrawing(std::size_t k)
+    {
+        Source& source = *m_sources[k];
+        const DrawingReader& reader = source.reader;
+        for (const ObjectPlace& place : reader.places()) {
+            if (m_finish.cancel && m_finish.cancel->load(std::memory_order_relaxed))
+                throw SaveCancelled{};
+            const ObjectId id = global(source, place.id);
+            if (m_skipped.count(id))
+                continue;
+            if (k > 0 && (place.id == reader.root() || place.id == reader.info()))
+                continue; // the first drawing's catalog and information stand for all
+            startObject(id);
+            if (k == 0 && m_infoId && place.id == *m_infoId)
+                writeInformation(id);
+            else
+                copyObject(source, place);
+        }
+    }
+
     void startObject(const ObjectId& id) { m_newOffsets[id.number] = {m_target.offset(), id.generation}; }
 
     // A string of the document's own as it goes out: encrypted when the document is.
     std::string encodeString(std::string_view bytes)
     {
         return hexString(m_encryption ? m_encryption->encrypt(bytes) : std::string(bytes));
+    }
+
+    // The page tree above the drawings' own, which keep their pages and their order.
+    void writeTopPages()
+    {
+        startObject(*m_topPages);
+        std::string out = objectHeader(*m_topPages) + "<< /Type /Pages /Kids [";
+        for (const auto& source : m_sources)
+            out += reference(global(*source, source->pagesRoot)) + " ";
+        out += "] /Count " + std::to_string(m_pages.size()) + " >>\nendobj\n";
+        m_target.write(out);
     }
 
     void writeOutline()
@@ -113,12 +174,14 @@ private:
         }
     }
 
-    // The fonts' ToUnicode maps, and the XMP metadata, which would contradict the new
-    // information, are found before anything is written.
-    void collectReferences()
+    // The fonts' ToUnicode maps, the page tree, and the XMP metadata, which would
+    // contradict the new information, are found before anything is written.
+    void collectReferences(std::size_t k)
     {
-        for (const ObjectPlace& place : m_drawing.places()) {
-            std::vector<PdfToken> tokens = tokenizeObject(m_drawing.objectText(place)).tokens;
+        Source& source = *m_sources[k];
+        const DrawingReader& reader = source.reader;
+        for (const ObjectPlace& place : reader.places()) {
+            std::vector<PdfToken> tokens = tokenizeObject(reader.objectText(place)).tokens;
             for (std::size_t key : topLevelKeys(tokens)) {
                 const std::string& name = tokens[key].value;
                 ObjectId target;
@@ -126,9 +189,11 @@ private:
                 if (!referenceAt(tokens, nextSolid(tokens, key + 1), target, end))
                     continue;
                 if (name == "/ToUnicode")
-                    m_toUnicode.emplace(target, place.id);
-                else if (name == "/Metadata" && place.id == m_drawing.root())
-                    m_skipped.insert(target);
+                    m_toUnicode.emplace(global(source, target), FontOf{k, place.id});
+                else if (name == "/Metadata" && place.id == reader.root())
+                    m_skipped.insert(global(source, target));
+                else if (name == "/Pages" && place.id == reader.root())
+                    source.pagesRoot = target;
             }
         }
     }
@@ -140,17 +205,24 @@ private:
 
     // The bytes of a stream as they go out: the ToUnicode maps repaired, everything
     // encrypted when the document is.
-    std::string streamData(const ObjectPlace& place, const std::string& text, const ObjectTokens& parsed)
+    std::string streamData(const Source& source, const ObjectPlace& place, const std::string& text,
+                           const ObjectTokens& parsed)
     {
-        std::string data = m_drawing.storedData(text, parsed);
-        auto font = m_toUnicode.find(place.id);
+        std::string data = source.reader.storedData(text, parsed);
+        auto font = m_toUnicode.find(global(source, place.id));
         if (font != m_toUnicode.end())
             data = repairedMap(data, DrawingReader::isFlate(parsed.tokens), font->second);
         return m_encryption ? m_encryption->encrypt(data) : data;
     }
 
+    // The font a ToUnicode map belongs to: its drawing, and its number there.
+    struct FontOf {
+        std::size_t drawing;
+        ObjectId font;
+    };
+
     // A ToUnicode map, inflated if need be, repaired and compressed again.
-    std::string repairedMap(const std::string& data, bool compressed, const ObjectId& font) const
+    std::string repairedMap(const std::string& data, bool compressed, const FontOf& font) const
     {
         std::string map = compressed ? inflated(data) : data;
         map = repairToUnicode(map, drawn());
@@ -165,16 +237,17 @@ private:
     }
 
     // map with the glyphs that the font's embedded program draws for known characters.
-    std::string completedMap(const std::string& map, const ObjectId& font) const
+    std::string completedMap(const std::string& map, const FontOf& font) const
     {
-        std::optional<ObjectTokens> dictionary = m_drawing.objectTokens(font);
+        const DrawingReader& reader = m_sources[font.drawing]->reader;
+        std::optional<ObjectTokens> dictionary = reader.objectTokens(font.font);
         if (!dictionary)
             return map;
         std::optional<std::string> name = DrawingReader::nameValue(dictionary->tokens, "/BaseFont");
         auto characters = name ? m_finish.glyphCharacters.find(*name) : m_finish.glyphCharacters.end();
         if (characters == m_finish.glyphCharacters.end())
             return map;
-        std::optional<TrueTypeProgram> program = m_drawing.embeddedProgram(dictionary->tokens);
+        std::optional<TrueTypeProgram> program = reader.embeddedProgram(dictionary->tokens);
         if (!program)
             return map;
         auto characterOf = [&](unsigned code) -> std::optional<char32_t> {
@@ -186,53 +259,48 @@ private:
         return completeToUnicode(map, static_cast<unsigned>(program->glyphCount()), characterOf, drawn());
     }
 
-    // The object's text up to its stream data or its end: strings encrypted, a stream's
-    // /Length set to dataLength, and the catalog without its XMP metadata and with the
-    // extension that AES-256 needs.
-    std::string rewriteDictionary(const std::vector<PdfToken>& tokens, bool isCatalog,
-                                  std::optional<std::size_t> dataLength)
+    // What the object gets besides its numbers moved and its strings encrypted: the
+    // catalog loses its XMP metadata and gains the extension that AES-256 needs, the
+    // outline and the shared page tree; a drawing's own page tree hangs from the shared one.
+    ObjectRewrite rewriteFor(const Source& source, const ObjectPlace& place)
     {
-        std::vector<std::size_t> keys = topLevelKeys(tokens);
-        std::set<std::size_t> keyStarts(keys.begin(), keys.end());
-        std::string out;
-        bool extensionsAdded = false;
-        for (std::size_t i = 0; i < tokens.size(); ++i) {
-            const PdfToken& t = tokens[i];
-            if (keyStarts.count(i)) {
-                bool isLength = dataLength && t.value == "/Length";
-                bool dropped = isCatalog
-                               && (t.value == "/Metadata" || t.value == "/Extensions"
-                                   || (m_outlineId && (t.value == "/Outlines" || t.value == "/PageMode")));
-                if (isLength || dropped) {
-                    if (isLength)
-                        out += "/Length " + std::to_string(*dataLength);
-                    i = valueEnd(tokens, nextSolid(tokens, i + 1)) - 1;
-                    continue;
-                }
-            }
-            out += t.type == TokenType::String ? stringToken(t) : t.raw;
-            if (isCatalog && !extensionsAdded && t.type == TokenType::DictOpen) {
-                if (m_encryption)
-                    out += kExtensions;
+        ObjectRewrite how;
+        how.offset = source.offset;
+        if (m_encryption)
+            how.string = [this](const PdfToken& t) { return stringToken(t); };
+        if (&source == m_sources.front().get() && place.id == source.reader.root()) {
+            how.dropped = {"/Metadata", "/Extensions"};
+            if (m_encryption)
+                how.added += kExtensions;
+            if (m_outlineId) {
+                how.dropped.insert({"/Outlines", "/PageMode"});
                 // The outline shows in the reader's side panel as the document opens.
-                if (m_outlineId)
-                    out += " /Outlines " + std::to_string(m_outlineId->number) + " 0 R /PageMode /UseOutlines";
-                extensionsAdded = true;
+                how.added += " /Outlines " + reference(*m_outlineId) + " /PageMode /UseOutlines";
+            }
+            if (m_topPages) {
+                how.dropped.insert("/Pages");
+                how.added += " /Pages " + reference(*m_topPages);
             }
         }
-        return out;
+        if (m_topPages && place.id == source.pagesRoot) {
+            how.dropped.insert("/Parent");
+            how.added += " /Parent " + reference(*m_topPages);
+        }
+        return how;
     }
 
-    void copyObject(const ObjectPlace& place)
+    void copyObject(const Source& source, const ObjectPlace& place)
     {
-        std::string text = m_drawing.objectText(place);
+        std::string text = source.reader.objectText(place);
         ObjectTokens parsed = tokenizeObject(text);
         const bool isStream = parsed.dataStart != 0;
         std::string data;
         if (isStream)
-            data = streamData(place, text, parsed);
-        m_target.write(rewriteDictionary(parsed.tokens, place.id == m_drawing.root(),
-                                         isStream ? std::optional<std::size_t>(data.size()) : std::nullopt));
+            data = streamData(source, place, text, parsed);
+        ObjectRewrite how = rewriteFor(source, place);
+        if (isStream)
+            how.dataLength = data.size();
+        m_target.write(rewriteObject(parsed.tokens, how));
         if (isStream) {
             m_target.write("\n");
             m_target.write(data);
@@ -269,7 +337,7 @@ private:
                               static_cast<unsigned long long>(found->second.first), found->second.second);
             out += line;
         }
-        out += "trailer\n<< /Size " + std::to_string(size) + " /Root " + reference(m_drawing.root()) + " /Info "
+        out += "trailer\n<< /Size " + std::to_string(size) + " /Root " + reference(first().reader.root()) + " /Info "
                + reference(*m_infoId);
         if (m_encryption) {
             const std::string id = hexString(m_encryption->documentId());
@@ -279,14 +347,15 @@ private:
         m_target.write(out);
     }
 
-    DrawingReader m_drawing;
+    std::vector<std::unique_ptr<Source>> m_sources;
     OutputFile& m_target;
     const PdfFinish& m_finish;
     std::optional<ObjectId> m_infoId;
     std::optional<ObjectId> m_outlineId; // the outline's root; its items are numbered on from it
-    std::vector<ObjectId> m_pages;
+    std::optional<ObjectId> m_topPages;  // the page tree the drawings' own trees hang from
+    std::vector<ObjectId> m_pages;       // every page, in order
     std::unique_ptr<PdfEncryption> m_encryption;
-    std::map<ObjectId, ObjectId> m_toUnicode; // each ToUnicode map: the font that has it
+    std::map<ObjectId, FontOf> m_toUnicode; // each ToUnicode map: the font that has it
     std::set<ObjectId> m_skipped;
     std::map<int, std::pair<std::uint64_t, int>> m_newOffsets; // number: offset, generation
     ObjectId m_encryptId;
@@ -296,9 +365,9 @@ private:
 
 } // namespace
 
-void finishPdf(const InputFile& drawing, OutputFile& target, const PdfFinish& finish)
+void finishPdf(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish)
 {
-    Finisher(drawing, target, finish).run();
+    Finisher(drawings, target, finish).run();
 }
 
 } // namespace zintrel

@@ -45,6 +45,8 @@ struct PdfFinish {
 // that of the largest object and the cross-reference table, however many pages there are
 // (a whole-document rewrite holds every page's objects at once). Throws IoError for file
 // trouble, UnreadableDrawing for a drawing it cannot read, SaveCancelled on cancel.
-void finishPdf(const InputFile& drawing, OutputFile& target, const PdfFinish& finish);
+// Several drawings are joined, their pages in the order given; the first one's catalog and
+// information stand for the document.
+void finishPdf(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish);
 
 } // namespace zintrel

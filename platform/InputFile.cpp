@@ -40,8 +40,9 @@ std::size_t InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t le
     return done;
 }
 
-LineReader::LineReader(const InputFile& file)
+LineReader::LineReader(const InputFile& file, std::uint64_t offset)
     : m_file(file)
+    , m_fileOffset(offset)
 {
 }
 

@@ -27,7 +27,8 @@ private:
 // part of a line.
 class LineReader {
 public:
-    explicit LineReader(const InputFile& file);
+    // From offset, which is where a line begins.
+    explicit LineReader(const InputFile& file, std::uint64_t offset = 0);
 
     // False at the end of the file.
     bool next(std::string& line);

@@ -29,6 +29,15 @@ void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, 
                 const zintrel::ListingOptions& options, const std::function<void(const std::string&)>& notice,
                 const std::atomic<bool>* cancel)
 {
+    zintrel::RenderHooks hooks;
+    hooks.notice = notice;
+    hooks.cancel = cancel;
+    renderFile(renderer, listingPath, outputPath, options, hooks);
+}
+
+void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
+                const zintrel::ListingOptions& options, const zintrel::RenderHooks& hooks)
+{
     using namespace zintrel;
     FileDescriptor listingFd(::open(listingPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!listingFd)
@@ -36,9 +45,6 @@ void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, 
     InputFile listing(listingFd.get(), listingPath);
     AtomicFile target(outputPath, temporaryFolder());
     OutputFile out(target.fd(), outputPath);
-    RenderHooks hooks;
-    hooks.notice = notice;
-    hooks.cancel = cancel;
     renderer.render(listing, out, options, hooks);
     out.flush();
     target.commit();

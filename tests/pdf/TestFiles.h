@@ -10,6 +10,7 @@
 namespace zintrel {
 class PdfRenderer;
 struct ListingOptions;
+struct RenderHooks;
 }
 
 // A private folder for one test, removed with it.
@@ -30,3 +31,6 @@ void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, 
                 const zintrel::ListingOptions& options,
                 const std::function<void(const std::string&)>& notice = nullptr,
                 const std::atomic<bool>* cancel = nullptr);
+// The same with the hooks given.
+void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
+                const zintrel::ListingOptions& options, const zintrel::RenderHooks& hooks);

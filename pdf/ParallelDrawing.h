@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zintrel {
+
+class InputFile;
+class PdfDocument;
+
+// Where the lines of a listing go: each page holds a fixed number of lines one font size
+// apart, from a fixed first height, so any line's page and height follow from its number
+// alone, as drawing them one by one would put them.
+class PageLayout {
+public:
+    // pageHeight in points, lineStep the font size; the first page starts lower than the
+    // others by one step.
+    PageLayout(double pageHeight, int lineStep, int topMargin, int bottomLimit);
+
+    // False for a font so large that a page holds no line: then every line is a page.
+    bool regular() const { return m_firstPageLines > 0 && m_laterPageLines > 0; }
+    // Of the line with this number (from 0): its page (from 0) and its baseline height.
+    int pageOf(std::int64_t line) const;
+    std::int64_t heightOf(std::int64_t line) const;
+    std::int64_t firstLineOf(int page) const;
+
+private:
+    std::int64_t m_step;
+    std::int64_t m_firstTop;  // baseline of the first page's first line
+    std::int64_t m_laterTop;  // that of every later page's first line
+    std::int64_t m_firstPageLines;
+    std::int64_t m_laterPageLines;
+};
+
+// Draws one line into a document: its colour, then its text at (x, y).
+using LineDrawer = std::function<void(PdfDocument& document, const std::string& line, int y)>;
+// Makes a document set up as the first one is (page size, font, text size), for a part.
+using PartMaker = std::function<std::unique_ptr<PdfDocument>()>;
+
+// Draws every line of listing into document (whose first page is the current one) on
+// threads threads at once, the calling one among them, each a range of whole pages into
+// a document of its own, and then appends the other documents' pages in order. progress
+// is told the lines drawn so far and the pages begun, now and then, on the calling
+// thread. Throws SaveCancelled when cancel is raised, or the first failure of any
+// thread; the other threads stop then too.
+void drawInParallel(PdfDocument& document, const InputFile& listing, const PageLayout& layout, int threads,
+                    const LineDrawer& draw, const PartMaker& makePart, const std::atomic<bool>* cancel,
+                    const std::function<void(std::int64_t lines, int pages)>& progress);
+
+} // namespace zintrel
