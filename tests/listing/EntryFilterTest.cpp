@@ -3,6 +3,7 @@
 #include "listing/EntryFilter.h"
 #include "listing/FolderWalk.h"
 #include "listing/ListingOptions.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -302,17 +303,7 @@ TEST(EntryFilter, SizesBeyond32Bits)
 }
 
 // Stamps fixed in UTC; the zone of the run decides on which local day each falls.
-std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return ::timegm(&tm);
-}
+using test::utc;
 
 std::string dateText(const LocalDateTime& date)
 {

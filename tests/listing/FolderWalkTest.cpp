@@ -428,6 +428,24 @@ TEST(NameOrder, CapitalsForAToZThenBytes)
     }
 }
 
+// Notes the names of the entries handed over; descends into folders when told to.
+struct NameRecorder : WalkSink {
+    explicit NameRecorder(bool descend)
+        : descend(descend)
+    {
+    }
+    std::vector<std::string> seen;
+    bool descend;
+    void folderEntered(std::string_view, int) override {}
+    void folderLeft() override {}
+    void folderUnreadable(std::string_view, int) override {}
+    bool entry(const WalkEntry& entry) override
+    {
+        seen.emplace_back(entry.name);
+        return descend;
+    }
+};
+
 // The walk hands a folder's entries over in that order, whatever order the folder keeps.
 TEST(WalkFolder, EntriesComeInNameOrder)
 {
@@ -441,17 +459,7 @@ TEST(WalkFolder, EntriesComeInNameOrder)
     tree.touch("top/M/y");
     tree.touch("top/M/X");
 
-    struct Names : WalkSink {
-        std::vector<std::string> seen;
-        void folderEntered(std::string_view, int) override {}
-        void folderLeft() override {}
-        void folderUnreadable(std::string_view, int) override {}
-        bool entry(const WalkEntry& entry) override
-        {
-            seen.emplace_back(entry.name);
-            return true;
-        }
-    } names;
+    NameRecorder names(true);
     walkFolder(tree.path("top"), 1, names);
     EXPECT_EQ(names.seen, (std::vector<std::string>{"a", "B", "b", "M", "X", "y", "Track 02.mp3", "Track 07.mp3",
                                                     "Track 11.mp3", "Zeta", "_x", "\xC3\xA4", "\xFF"}));
@@ -477,17 +485,7 @@ TEST(WalkFolder, LongNamesAlikeAtTheStartAreOrderedAsWell)
             tree.touch("top/" + name);
         }
     }
-    struct Names : WalkSink {
-        std::vector<std::string> seen;
-        void folderEntered(std::string_view, int) override {}
-        void folderLeft() override {}
-        void folderUnreadable(std::string_view, int) override {}
-        bool entry(const WalkEntry& entry) override
-        {
-            seen.emplace_back(entry.name);
-            return false;
-        }
-    } names;
+    NameRecorder names(false);
     walkFolder(tree.path("top"), 1, names);
     std::vector<std::string> expected = created;
     std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) { return nameLess(a, b); });

@@ -17,17 +17,7 @@ using test::ScopedTimeZone;
 
 const DateTimeFormat kFormat{"%d.%m.%Y", "%H:%M:%S"};
 
-std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return ::timegm(&tm);
-}
+using test::utc;
 
 // The text straight from the C library, without any caching.
 std::string reference(std::time_t time)

@@ -87,44 +87,19 @@ TEST_F(NamedTempFileTest, UniquePrivateAndRemoved)
     EXPECT_EQ(m_folder.names("fuse"), Names{});
 }
 
-// A child makes a named temporary file and waits; the signal ends it, and the file with it.
-TEST_F(NamedTempFileTest, SignalsThatEndTheProcessTakeTheFileAlong)
+// Forks a child that makes a temporary file in folder, writes it full when asked, and waits
+// for its end; returns once the file is there. -1 when the child did not get that far.
+pid_t childHoldingATempFile(const std::string& folder, bool written)
 {
-    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        pid_t child = ::fork();
-        if (child == 0) {
-            ::close(ready[0]);
-            TempFile file(fuse(), "zintrel-pdf-", ".pdf", "list.pdf");
-            if (::write(ready[1], "x", 1) != 1)
-                ::_exit(2);
-            for (;;)
-                ::pause();
-        }
-        ::close(ready[1]);
-        char byte = 0;
-        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-        ::close(ready[0]);
-        EXPECT_EQ(m_folder.names("fuse").size(), 1u) << "the child's file is there while it runs";
-        ::kill(child, signal);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
-        EXPECT_EQ(m_folder.names("fuse"), Names{}) << "signal " << signal;
-    }
-}
-
-TEST(TempFile, KillLeavesNothingOfAnUnnamedFile)
-{
-    ScratchFolder folder;
     int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+    if (::pipe(ready) != 0)
+        return -1;
     pid_t child = ::fork();
     if (child == 0) {
         ::close(ready[0]);
-        TempFile file(folder.root(), "zintrel-pdf-", ".pdf", "list.pdf");
-        writeSynced(file.fd(), "temporary", std::string(1 << 20, 'x'));
+        TempFile file(folder, "zintrel-pdf-", ".pdf", "list.pdf");
+        if (written)
+            writeSynced(file.fd(), "temporary", std::string(1 << 20, 'x'));
         if (::write(ready[1], "x", 1) != 1)
             ::_exit(2);
         for (;;)
@@ -132,12 +107,38 @@ TEST(TempFile, KillLeavesNothingOfAnUnnamedFile)
     }
     ::close(ready[1]);
     char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const bool there = ::read(ready[0], &byte, 1) == 1;
     ::close(ready[0]);
-    ::kill(child, SIGKILL);
+    return there ? child : -1;
+}
+
+// Ends the child with signal and says whether the signal ended it.
+bool endedBy(pid_t child, int signal)
+{
+    ::kill(child, signal);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    return WIFSIGNALED(status) && WTERMSIG(status) == signal;
+}
+
+// A child makes a named temporary file and waits; the signal ends it, and the file with it.
+TEST_F(NamedTempFileTest, SignalsThatEndTheProcessTakeTheFileAlong)
+{
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        pid_t child = childHoldingATempFile(fuse(), false);
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(m_folder.names("fuse").size(), 1u) << "the child's file is there while it runs";
+        EXPECT_TRUE(endedBy(child, signal)) << "signal " << signal;
+        EXPECT_EQ(m_folder.names("fuse"), Names{}) << "signal " << signal;
+    }
+}
+
+TEST(TempFile, KillLeavesNothingOfAnUnnamedFile)
+{
+    ScratchFolder folder;
+    pid_t child = childHoldingATempFile(folder.root(), true);
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(endedBy(child, SIGKILL));
     EXPECT_EQ(folder.names(), Names{});
 }
 

@@ -222,8 +222,14 @@ TEST_F(SaveFaultTest, ADescriptorLimitNeverShortensAListing)
     const std::string expected = readFile(path("out/whole.txt"));
     auto entries = [](const std::string& listing) { return listing.substr(listing.find("*\r\n")); };
 
+#ifdef ZINTREL_SANITIZED
+    // The sanitizers' own checks open descriptors of their own: a handful is not enough for them.
+    const std::vector<rlim_t> limits = {16, 20, 24, 28, 32};
+#else
+    const std::vector<rlim_t> limits = {5, 6, 7, 8, 9, 10, 12, 16, 24};
+#endif
     int completed = 0;
-    for (rlim_t limit : {5, 6, 7, 8, 9, 10, 12, 16, 24}) {
+    for (rlim_t limit : limits) {
         SCOPED_TRACE(std::to_string(limit) + " descriptors");
         Launch launch;
         launch.descriptors = limit;

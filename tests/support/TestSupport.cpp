@@ -56,6 +56,18 @@ ScopedEnvironment::~ScopedEnvironment()
         ::unsetenv(m_name.c_str());
 }
 
+std::time_t utc(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return ::timegm(&tm);
+}
+
 ScopedTimeZone::ScopedTimeZone(const char* zone)
 {
     m_zone.emplace("TZ", std::string(zone));

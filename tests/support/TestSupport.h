@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <exception>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ private:
     std::string m_name;
     std::optional<std::string> m_old;
 };
+
+// A moment given in UTC, as a time_t.
+std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // TZ for the life of the object, with the C library told of each change.
 class ScopedTimeZone {
