@@ -8,7 +8,7 @@
 # Needs root, to drop the page cache. Installs fd-find when fdfind is missing.
 # ZINTREL_BENCH_NO_BUILD=1 skips the build; ZINTREL_BENCH_BIN, ZINTREL_BARE_WALK_BIN and
 # ZINTREL_MAKE_TREE_BIN point at prebuilt binaries.
-# Goal: on a cold cache the listing comes close to fdfind, listing / fdfind near or under 1.0.
+# Goal: on a cold cache the listing takes at most 0.8 times as long as fdfind (stretch: 0.6).
 set -euo pipefail
 
 # Without the drop every run after the first reads from memory, and the numbers would
@@ -84,7 +84,7 @@ printf 'tree: %s entries, listing: %s entry lines\n' "$listed" "$lines"
 printf 'cold cache, median of %d runs: listing %.3f s, fdfind %.3f s, find %.3f s, bare walk %.3f s\n' \
   "$runs" "$listing" "$fdtime" "$findtime" "$bare"
 awk -v l="$listing" -v d="$fdtime" -v f="$findtime" -v b="$bare" 'BEGIN {
-  printf "listing / fdfind:    %.2f (goal: near or under 1.00) %s\n", l / d, (l / d <= 1.0 ? "ok" : "above")
+  printf "listing / fdfind:    %.2f (goal <= 0.80, stretch <= 0.60) %s\n", l / d, (l / d <= 0.6 ? "stretch met" : (l / d <= 0.8 ? "ok" : "MISSED"))
   printf "listing / find:      %.2f\n", l / f
   printf "listing / bare walk: %.2f\n", l / b
 }'

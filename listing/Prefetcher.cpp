@@ -10,8 +10,11 @@ namespace zintrel {
 
 namespace {
 
-// Chunks of each folder looked at ahead of the walk's place in it.
+// Chunks of each folder looked at ahead of the walk's place in it. The window is topped up
+// once half of it is used, not chunk by chunk: every top-up wakes the workers, and waking
+// them costs the walk on a warm cache.
 constexpr std::size_t kWindowChunks = 16;
+constexpr std::size_t kTopUpChunks = kWindowChunks / 2;
 // What may be read ahead: folders (one descriptor each) and the names they hold.
 constexpr int kMaxHeldFolders = 64;
 constexpr std::int64_t kMaxHeldNames = 200000;
@@ -122,7 +125,8 @@ const EntryData& Prefetcher::entry(const std::shared_ptr<FolderBatch>& shared, s
                 child = child->first < index ? batch.m_children.erase(child) : std::next(child);
             batch.m_passed = index;
         }
-        schedule(batch, shared, chunk + kWindowChunks);
+        if (chunk == 0 || batch.m_scheduled <= chunk + kWindowChunks - kTopUpChunks)
+            schedule(batch, shared, chunk + kWindowChunks);
     }
     std::atomic<std::uint8_t>& state = batch.m_states[chunk];
     std::uint8_t seen = FolderBatch::Pending;
