@@ -65,6 +65,14 @@ ColorFractions lineColor(const std::string& line, const ListingOptions& options)
     return fractions(line.find(kFolderSizeMark) != std::string::npos ? options.folderColor : options.fileColor);
 }
 
+// One line of the listing with its baseline at height y, in the colour of its kind.
+void drawLine(PdfDocument& document, const std::string& line, int y, const ListingOptions& options)
+{
+    ColorFractions color = lineColor(line, options);
+    document.settextcolor(color.red, color.green, color.blue);
+    document.DrawText(kLeftEdge, y, line);
+}
+
 int drawingThreads(const RenderHooks& hooks, const PageLayout& layout)
 {
     if (!layout.regular() || hooks.lineCount <= 0)
@@ -110,10 +118,8 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     const PageLayout layout(document.pageheight(), fontSize, static_cast<int>(kTopMargin), kBottomLimit);
     const int threads = drawingThreads(hooks, layout);
     if (threads > 1) {
-        auto drawLine = [&options](PdfDocument& target, const std::string& line, int y) {
-            ColorFractions color = lineColor(line, options);
-            target.settextcolor(color.red, color.green, color.blue);
-            target.DrawText(kLeftEdge, y, line);
+        auto draw = [&options](PdfDocument& target, const std::string& line, int y) {
+            drawLine(target, line, y, options);
         };
         auto makePart = [&] {
             auto part = std::make_unique<PdfDocument>(output.displayPath());
@@ -124,7 +130,7 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
             if (hooks.progress)
                 hooks.progress->drawing(lines, hooks.lineCount, pages);
         };
-        drawInParallel(document, listingFile, layout, threads, drawLine, makePart, hooks.cancel, tell);
+        drawInParallel(document, listingFile, layout, threads, draw, makePart, hooks.cancel, tell);
         // Each bookmark leads to where its line went.
         if (hooks.outline) {
             for (const OutlineEntry& bookmark : *hooks.outline) {
@@ -163,9 +169,7 @@ void ListingPdfRenderer::drawInOrder(PdfDocument& document, const InputFile& lis
             document.settextsize(fontSize);
             y = roundToInt(document.pageheight() - kTopMargin - fontSize);
         }
-        ColorFractions color = lineColor(line, options);
-        document.settextcolor(color.red, color.green, color.blue);
-        document.DrawText(kLeftEdge, static_cast<int>(y), line);
+        drawLine(document, line, static_cast<int>(y), options);
         ++lineNumber;
         // A bookmark shows its line at the top of the window.
         for (; nextBookmark < outline.size() && outline[nextBookmark].line == lineNumber; ++nextBookmark) {
