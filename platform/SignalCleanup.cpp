@@ -22,11 +22,13 @@ struct Slot {
 };
 
 Slot g_slots[kSlots];
+std::atomic<bool> g_ending{false};
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
 extern "C" void removeRegisteredFiles(int signal)
 {
+    g_ending.store(true);
     for (Slot& slot : g_slots) {
         if (slot.filled.load(std::memory_order_acquire))
             ::unlink(slot.path);
@@ -75,6 +77,8 @@ SignalCleanup::SignalCleanup(const std::string& path)
         }
     }
 }
+
+bool SignalCleanup::ending() { return g_ending.load(); }
 
 SignalCleanup::~SignalCleanup()
 {

@@ -11,11 +11,16 @@ namespace zintrel {
 class SignalCleanup {
 public:
     // Registers path for as long as the object lives. Silently does nothing when all the
-    // slots are taken or the path is too long to keep.
+    // slots are taken or the path is too long to keep. Register a file before creating it:
+    // a signal may come between the two, on any thread.
     explicit SignalCleanup(const std::string& path);
     ~SignalCleanup();
     SignalCleanup(const SignalCleanup&) = delete;
     SignalCleanup& operator=(const SignalCleanup&) = delete;
+
+    // Whether a signal has begun removing the registered files. A file created after that
+    // may have been missed: its creator removes it itself.
+    static bool ending();
 
 private:
     int m_slot = -1;

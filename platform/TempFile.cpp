@@ -78,13 +78,23 @@ void TempFile::create(int folderFd, const std::string& prefix, const std::string
     if (!noAnonymousFiles(errno))
         throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string name = uniqueName(prefix, suffix);
-        m_fd.reset(::openat(folderFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        m_name = uniqueName(prefix, suffix);
+        // Registered first, so that a signal on any thread while the file is being made
+        // still finds it. Should the name be taken after all, a signal in this moment
+        // would remove another save's temporary file, which that save only reaches
+        // through its open descriptor.
+        m_cleanup = std::make_unique<SignalCleanup>(path());
+        m_fd.reset(::openat(folderFd, m_name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        const int error = errno;
         if (m_fd) {
-            m_name = name;
-            m_cleanup = std::make_unique<SignalCleanup>(path());
+            // The signal's cleanup may have run just before the file was there.
+            if (SignalCleanup::ending())
+                ::unlinkat(folderFd, m_name.c_str(), 0);
             return;
         }
+        m_name.clear();
+        m_cleanup.reset();
+        errno = error;
         if (errno != EEXIST)
             break;
     }
