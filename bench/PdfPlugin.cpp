@@ -17,7 +17,4 @@ zintrel::PdfRenderer* zintrelStartPdf(int argc, char** argv)
     return g_support->renderer();
 }
 
-void zintrelStopPdf()
-{
-    g_support.reset();
-}
+void zintrelStopPdf() { g_support.reset(); }

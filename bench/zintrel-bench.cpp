@@ -26,10 +26,9 @@ namespace {
 constexpr int kExitMessage = 1;
 constexpr int kExitError = 2;
 
-const char* const kUsage
-    = "usage: zintrel-bench [--type txt|pdf] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
-      "                     [--date-format FMT] [--time-format FMT] [--drawing-threads N]\n"
-      "                     FOLDER TARGET\n";
+const char* const kUsage = "usage: zintrel-bench [--type txt|pdf] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
+                           "                     [--date-format FMT] [--time-format FMT] [--drawing-threads N]\n"
+                           "                     FOLDER TARGET\n";
 
 class BenchUi : public ListingUi {
 public:

@@ -36,7 +36,6 @@ std::uint32_t attributesOf(const struct stat& st, const char* name)
     return attributes;
 }
 
-
 // The names of a folder, each ending in '\0', and where each begins (in name order once
 // sorted). Returns 0 or the errno of a failed read.
 int readNames(int fd, FolderNames& folder)

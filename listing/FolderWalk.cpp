@@ -58,12 +58,12 @@ int prefetchWorkers(const WalkContext& context)
 bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
 struct Frame {
-    int fd = -1;             // -1 while given back (reopened through a child's "..")
+    int fd = -1;                        // -1 while given back (reopened through a child's "..")
     std::shared_ptr<FolderBatch> batch; // its names, read at once, and its entries' data
     std::uint32_t nextName = 0;         // in order
-    bool releases = false;   // gives its descriptor back while a child is walked
-    bool broken = false;     // its descriptor could not be taken back
-    bool reported = false;   // already named as a folder that could not be read
+    bool releases = false;              // gives its descriptor back while a child is walked
+    bool broken = false;                // its descriptor could not be taken back
+    bool reported = false;              // already named as a folder that could not be read
     dev_t device = 0;
     ino_t inode = 0;
     std::size_t prefixLength = 0; // length of its path with the final '/'
@@ -180,7 +180,6 @@ private:
             ::close(frame.fd);
         frame.fd = -1;
     }
-
 
     // Names a folder (the innermost one, or one of its entries) that could not be read.
     void reportUnreadable(std::string_view path, int error)

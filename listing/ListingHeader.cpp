@@ -20,15 +20,18 @@ struct Label {
 };
 
 constexpr Label kExcludeLabels[] = {
-    {&ListingOptions::excludeReadOnly, "Read Only"},   {&ListingOptions::excludeHidden, "Hidden"},
-    {&ListingOptions::excludeSystem, "System"},        {&ListingOptions::excludeVolumeId, "Volume ID"},
-    {&ListingOptions::excludeDirectory, "Directory"},  {&ListingOptions::excludeArchive, "Archive"},
+    {&ListingOptions::excludeReadOnly, "Read Only"},  {&ListingOptions::excludeHidden, "Hidden"},
+    {&ListingOptions::excludeSystem, "System"},       {&ListingOptions::excludeVolumeId, "Volume ID"},
+    {&ListingOptions::excludeDirectory, "Directory"}, {&ListingOptions::excludeArchive, "Archive"},
 };
 
 constexpr Label kColumnLabels[] = {
-    {&ListingOptions::showName, "Name"},          {&ListingOptions::showSize, "Size"},
-    {&ListingOptions::showAttributes, "Attributes"}, {&ListingOptions::showDateTime, "Date and Time"},
-    {&ListingOptions::showPath, "Path"},          {&ListingOptions::showLevel, "Level"},
+    {&ListingOptions::showName, "Name"},
+    {&ListingOptions::showSize, "Size"},
+    {&ListingOptions::showAttributes, "Attributes"},
+    {&ListingOptions::showDateTime, "Date and Time"},
+    {&ListingOptions::showPath, "Path"},
+    {&ListingOptions::showLevel, "Level"},
 };
 
 } // namespace
@@ -81,8 +84,8 @@ std::string columnLine(const ListingOptions& options)
     return line;
 }
 
-void writeListingHeader(OutputFile& out, const std::string& folder, const ListingOptions& options,
-                        DateTimeText& dates, std::time_t now, bool isolateNames)
+void writeListingHeader(OutputFile& out, const std::string& folder, const ListingOptions& options, DateTimeText& dates,
+                        std::time_t now, bool isolateNames)
 {
     // Header lines never begin with a blank, which is what tells them from entry lines;
     // a short date such as %e's " 8.12.26" would.

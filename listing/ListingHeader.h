@@ -17,8 +17,8 @@ std::string columnLine(const ListingOptions& options);
 // Writes the five header lines: the time of writing, the folder, the filters, the columns
 // and the row of asterisks. isolateNames: the folder in bidi isolates, as the entry lines
 // have it. Throws IoError when a write fails.
-void writeListingHeader(OutputFile& out, const std::string& folder, const ListingOptions& options,
-                        DateTimeText& dates, std::time_t now, bool isolateNames = false);
+void writeListingHeader(OutputFile& out, const std::string& folder, const ListingOptions& options, DateTimeText& dates,
+                        std::time_t now, bool isolateNames = false);
 
 // Writes the four footer lines from the counters of the run. Throws IoError.
 void writeListingFooter(OutputFile& out, const ListingRunState& state);

@@ -41,11 +41,11 @@ private:
     bool m_showName, m_showSize, m_showAttributes, m_showDateTime, m_showPath, m_showLevel;
     int m_indentSize;
     bool m_isolateNames;
-    bool m_shownPathRightToLeft = false; // the current folder's path needs the isolates
+    bool m_shownPathRightToLeft = false;  // the current folder's path needs the isolates
     std::vector<bool> m_rightToLeftAbove; // the same for each folder above
     std::string m_separator;
-    std::string m_shownPath;                  // the current folder as the Path column shows it
-    std::vector<std::size_t> m_shownLengths;  // m_shownPath's length for each folder above
+    std::string m_shownPath;                 // the current folder as the Path column shows it
+    std::vector<std::size_t> m_shownLengths; // m_shownPath's length for each folder above
     std::string m_line;
     std::int64_t m_folders = 0;
     std::int64_t m_files = 0;

@@ -39,8 +39,8 @@ bool fileExists(const std::string& path)
 class ListingSink : public WalkSink {
 public:
     // outline: where the bookmarks of a PDF are noted; null for a text listing.
-    ListingSink(const EntryFilter& filter, ListingLineWriter& writer, bool includeSubfolders,
-                ListingProgress* progress, SaveResult& result, OutlineRecorder* outline)
+    ListingSink(const EntryFilter& filter, ListingLineWriter& writer, bool includeSubfolders, ListingProgress* progress,
+                SaveResult& result, OutlineRecorder* outline)
         : m_filter(filter)
         , m_writer(writer)
         , m_includeSubfolders(includeSubfolders)

@@ -92,8 +92,7 @@ private:
 
     // Header, run step and footer into out; ownFiles are never listed.
     void writeListing(const SavePlan& plan, OutputFile& out, const std::vector<FileId>& ownFiles,
-                      const SaveEnvironment& environment, ListingProgress* progress,
-                      const std::atomic<bool>* cancel);
+                      const SaveEnvironment& environment, ListingProgress* progress, const std::atomic<bool>* cancel);
 
     ListingRunState m_state;
     SaveResult m_result;

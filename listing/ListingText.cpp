@@ -42,8 +42,7 @@ bool hasRightToLeft(std::string_view text)
             length = 4;
         }
         const bool rightToLeft = (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF)
-                                 || (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0x10800 && c <= 0x10FFF)
-                                 || (c >= 0x1E800 && c <= 0x1EFFF);
+            || (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0x10800 && c <= 0x10FFF) || (c >= 0x1E800 && c <= 0x1EFFF);
         const bool control = c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
         if (rightToLeft || control)
             return true;

@@ -17,10 +17,10 @@ struct ListingOptions;
 
 // What a rendering may tell, and be told, while it runs. Every member may be left empty.
 struct RenderHooks {
-    std::function<void(const std::string&)> notice; // notices that do not end the save
-    const std::atomic<bool>* cancel = nullptr;      // raised: throw SaveCancelled
-    ListingProgress* progress = nullptr;            // told of every line drawn, then the finish
-    std::int64_t lineCount = 0;                     // the listing's lines, for the progress
+    std::function<void(const std::string&)> notice;     // notices that do not end the save
+    const std::atomic<bool>* cancel = nullptr;          // raised: throw SaveCancelled
+    ListingProgress* progress = nullptr;                // told of every line drawn, then the finish
+    std::int64_t lineCount = 0;                         // the listing's lines, for the progress
     const std::vector<OutlineEntry>* outline = nullptr; // the bookmarks, in the order of their lines
     int threads = 0; // threads drawing pages at once; 0: as suits the listing and the machine
 };

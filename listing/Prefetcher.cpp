@@ -231,8 +231,8 @@ void Prefetcher::readChild(const std::shared_ptr<FolderBatch>& parent, std::uint
         if (parent->m_childTaken[index] || index < parent->m_passed || parent->m_children.count(index))
             return;
     }
-    FileDescriptor fd(::openat(parent->m_fd.get(), parent->m_names.name(index),
-                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor fd(
+        ::openat(parent->m_fd.get(), parent->m_names.name(index), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     // Another file system below is left to the walk, which knows what it may enter.
     if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_dev != parent->m_device)
@@ -242,8 +242,8 @@ void Prefetcher::readChild(const std::shared_ptr<FolderBatch>& parent, std::uint
         return;
     std::vector<std::uint32_t> key = parent->m_key;
     key.push_back(index);
-    auto child = std::make_shared<FolderBatch>(std::move(names), std::move(fd), st.st_dev, st.st_ino, std::move(key),
-                                               this);
+    auto child
+        = std::make_shared<FolderBatch>(std::move(names), std::move(fd), st.st_dev, st.st_ino, std::move(key), this);
     schedule(*child, child, kWindowChunks);
     std::lock_guard lock(parent->m_mutex);
     if (!parent->m_childTaken[index] && index >= parent->m_passed)

@@ -53,8 +53,8 @@ private:
     std::size_t m_scheduled = 0; // chunks handed to the workers so far (the walk's thread)
     std::mutex m_mutex;          // guards what follows
     std::unordered_map<std::uint32_t, std::shared_ptr<FolderBatch>> m_children; // read ahead
-    std::vector<bool> m_childTaken; // by index: the walk went in on its own
-    std::uint32_t m_passed = 0;     // the walk is past the entries before this one
+    std::vector<bool> m_childTaken;                                             // by index: the walk went in on its own
+    std::uint32_t m_passed = 0; // the walk is past the entries before this one
 };
 
 // Reads folders and looks at their entries ahead of the walk on worker threads, so that

@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 
 namespace zintrel {
 
@@ -118,9 +118,8 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     const PageLayout layout(document.pageheight(), fontSize, static_cast<int>(kTopMargin), kBottomLimit);
     const int threads = drawingThreads(hooks, layout);
     if (threads > 1) {
-        auto draw = [&options](PdfDocument& target, const std::string& line, int y) {
-            drawLine(target, line, y, options);
-        };
+        auto draw
+            = [&options](PdfDocument& target, const std::string& line, int y) { drawLine(target, line, y, options); };
         auto makePart = [&] {
             auto part = std::make_unique<PdfDocument>(output.displayPath());
             setUp(*part);
@@ -145,8 +144,8 @@ void ListingPdfRenderer::render(const InputFile& listingFile, OutputFile& output
     finishDocument(document, output, options, hooks);
 }
 
-void ListingPdfRenderer::drawInOrder(PdfDocument& document, const InputFile& listingFile,
-                                     const ListingOptions& options, const RenderHooks& hooks)
+void ListingPdfRenderer::drawInOrder(PdfDocument& document, const InputFile& listingFile, const ListingOptions& options,
+                                     const RenderHooks& hooks)
 {
     LineReader listing(listingFile);
     const int fontSize = options.listingFont.pointSize;

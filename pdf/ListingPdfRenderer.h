@@ -12,7 +12,8 @@ inline constexpr const char* kMakerName = "Zintrel Software";
 inline constexpr const char* kMakerAddress = kMakerWebSite;
 inline constexpr const char* kProductName = "Zintrel v1.0";
 
-inline constexpr const char* kFontNotice = "The selected font can not be used in a PDF. The default font will be used !";
+inline constexpr const char* kFontNotice
+    = "The selected font can not be used in a PDF. The default font will be used !";
 
 // Lays a listing out line by line: black header and footer, entry lines in the folder or
 // file colour, pages broken at a fixed bottom limit, then the document information and the

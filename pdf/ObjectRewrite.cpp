@@ -10,8 +10,8 @@ std::string rewriteObject(const std::vector<PdfToken>& tokens, const ObjectRewri
     if (keyword >= tokens.size() || tokens[number].type != TokenType::Integer
         || tokens[generation].type != TokenType::Integer || !tokens[keyword].isWord("obj"))
         unreadable("an object without its header");
-    std::string out = std::to_string(parseInteger(tokens[number].raw) + how.offset) + " " + tokens[generation].raw
-                      + " obj";
+    std::string out
+        = std::to_string(parseInteger(tokens[number].raw) + how.offset) + " " + tokens[generation].raw + " obj";
 
     const std::vector<std::size_t> keys = topLevelKeys(tokens);
     const std::set<std::size_t> keyStarts(keys.begin(), keys.end());
@@ -31,7 +31,7 @@ std::string rewriteObject(const std::vector<PdfToken>& tokens, const ObjectRewri
         std::size_t end = 0;
         if (how.offset != 0 && t.type == TokenType::Integer && referenceAt(tokens, i, id, end)) {
             out += std::to_string(static_cast<std::int64_t>(id.number) + how.offset) + " "
-                   + std::to_string(id.generation) + " R";
+                + std::to_string(id.generation) + " R";
             i = end - 1;
             continue;
         }

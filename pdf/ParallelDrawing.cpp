@@ -111,9 +111,7 @@ void drawInParallel(PdfDocument& document, const InputFile& listing, const PageL
     std::vector<int> firstPages;
     for (int range = 0; range <= threads; ++range)
         firstPages.push_back(static_cast<int>(static_cast<std::int64_t>(pages) * range / threads));
-    auto firstLine = [&](int range) {
-        return range == threads ? lineCount : layout.firstLineOf(firstPages[range]);
-    };
+    auto firstLine = [&](int range) { return range == threads ? lineCount : layout.firstLineOf(firstPages[range]); };
     auto offset = [&](int range) { return starts.offsets.empty() ? 0 : starts.offsets[firstPages[range]]; };
 
     std::atomic<bool> stop{false};

@@ -29,8 +29,8 @@ public:
 
 private:
     std::int64_t m_step;
-    std::int64_t m_firstTop;  // baseline of the first page's first line
-    std::int64_t m_laterTop;  // that of every later page's first line
+    std::int64_t m_firstTop; // baseline of the first page's first line
+    std::int64_t m_laterTop; // that of every later page's first line
     std::int64_t m_firstPageLines;
     std::int64_t m_laterPageLines;
 };

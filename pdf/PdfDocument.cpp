@@ -24,8 +24,8 @@
 
 #include <array>
 #include <cerrno>
-#include <fcntl.h>
 #include <cstdint>
+#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -317,8 +317,7 @@ int PdfDocument::Permissions(int print, int copy, int change, int annotate, int 
         permissionValue(print, copy, change, annotate, fillForms, assemble, accessibility, printHighQuality));
 }
 
-void PdfDocument::Encrypt(const std::string& ownerPassword, const std::string& userPassword, int level,
-                          int permissions)
+void PdfDocument::Encrypt(const std::string& ownerPassword, const std::string& userPassword, int level, int permissions)
 {
     if (level != kAes256Level)
         fail("Unknown PDF encryption level " + std::to_string(level) + ".");

@@ -80,8 +80,8 @@ public:
     // a seventh kept for callers that pass it (extraction for accessibility stays granted
     // whatever it says, so screen readers keep working), print at full quality. Returns
     // the permission value for Encrypt.
-    int Permissions(int print, int copy, int change, int annotate, int fillForms, int assemble,
-                    int accessibility, int printHighQuality);
+    int Permissions(int print, int copy, int change, int annotate, int fillForms, int assemble, int accessibility,
+                    int printHighQuality);
     // level 1: AES-256 (revision 6). An empty owner password is replaced by a random one,
     // so the permissions hold for everybody; an empty user password opens the document
     // without asking.

@@ -26,14 +26,13 @@ PdfEncryption::PdfEncryption(const std::string& userPassword, const std::string&
 {
     m_id = random(kIdBytes);
     std::string o, u, oe, ue, perms;
-    QPDF::compute_encryption_parameters_V5(userPassword.c_str(), ownerPassword.c_str(), kVersion, kRevision,
-                                           kKeyBytes, static_cast<int>(permissions), true, m_id, m_key, o, u, oe,
-                                           ue, perms);
+    QPDF::compute_encryption_parameters_V5(userPassword.c_str(), ownerPassword.c_str(), kVersion, kRevision, kKeyBytes,
+                                           static_cast<int>(permissions), true, m_id, m_key, o, u, oe, ue, perms);
     m_dictionary = "<< /Filter /Standard /V 5 /R 6 /Length 256 /P "
-                   + std::to_string(static_cast<std::int32_t>(permissions)) + " /O " + hexString(o) + " /U "
-                   + hexString(u) + " /OE " + hexString(oe) + " /UE " + hexString(ue) + " /Perms " + hexString(perms)
-                   + " /EncryptMetadata true /CF << /StdCF << /AuthEvent /DocOpen /CFM /AESV3 /Length 32 >> >>"
-                     " /StmF /StdCF /StrF /StdCF >>";
+        + std::to_string(static_cast<std::int32_t>(permissions)) + " /O " + hexString(o) + " /U " + hexString(u)
+        + " /OE " + hexString(oe) + " /UE " + hexString(ue) + " /Perms " + hexString(perms)
+        + " /EncryptMetadata true /CF << /StdCF << /AuthEvent /DocOpen /CFM /AESV3 /Length 32 >> >>"
+          " /StmF /StdCF /StrF /StdCF >>";
 }
 
 PdfEncryption::~PdfEncryption() = default;

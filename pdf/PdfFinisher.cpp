@@ -44,7 +44,7 @@ struct Source {
     }
     DrawingReader reader;
     int offset = 0;
-    ObjectId pagesRoot;   // its own page tree, as the drawing numbers it
+    ObjectId pagesRoot; // its own page tree, as the drawing numbers it
     std::size_t pageCount = 0;
 };
 
@@ -77,8 +77,8 @@ public:
         for (std::size_t k = 0; k < m_sources.size(); ++k)
             collectReferences(k);
         if (m_finish.encrypt)
-            m_encryption = std::make_unique<PdfEncryption>(m_finish.userPassword, m_finish.ownerPassword,
-                                                           m_finish.permissions);
+            m_encryption
+                = std::make_unique<PdfEncryption>(m_finish.userPassword, m_finish.ownerPassword, m_finish.permissions);
         const bool joined = m_sources.size() > 1;
         if (joined)
             m_topPages = ObjectId{m_nextNumber++, 0};
@@ -166,8 +166,9 @@ private:
 
     void writeOutline()
     {
-        std::vector<std::string> objects = outlineObjects(m_finish.outline, m_outlineId->number, m_pages,
-                                                          [this](std::string_view bytes) { return encodeString(bytes); });
+        std::vector<std::string> objects
+            = outlineObjects(m_finish.outline, m_outlineId->number, m_pages,
+                             [this](std::string_view bytes) { return encodeString(bytes); });
         for (std::size_t i = 0; i < objects.size(); ++i) {
             startObject(ObjectId{m_outlineId->number + static_cast<int>(i), 0});
             m_target.write(objects[i]);
@@ -338,7 +339,7 @@ private:
             out += line;
         }
         out += "trailer\n<< /Size " + std::to_string(size) + " /Root " + reference(first().reader.root()) + " /Info "
-               + reference(*m_infoId);
+            + reference(*m_infoId);
         if (m_encryption) {
             const std::string id = hexString(m_encryption->documentId());
             out += " /Encrypt " + reference(m_encryptId) + " /ID [" + id + id + "]";

@@ -32,10 +32,10 @@ struct PdfFinish {
     bool encrypt = false;                           // AES-256, revision 6
     std::string userPassword;
     std::string ownerPassword;
-    std::uint32_t permissions = 0;               // the /P bits
-    std::function<bool(char32_t)> drawn;         // the characters drawn, for repairToUnicode
-    GlyphCharacters glyphCharacters;             // for completeToUnicode
-    const std::atomic<bool>* cancel = nullptr;   // checked for every object; may be null
+    std::uint32_t permissions = 0;             // the /P bits
+    std::function<bool(char32_t)> drawn;       // the characters drawn, for repairToUnicode
+    GlyphCharacters glyphCharacters;           // for completeToUnicode
+    const std::atomic<bool>* cancel = nullptr; // checked for every object; may be null
     // Shown in the reader's side panel, with the top level open and the rest closed.
     std::vector<PdfOutlineItem> outline;
 };

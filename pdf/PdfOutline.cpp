@@ -64,16 +64,16 @@ std::vector<std::string> outlineObjects(const std::vector<PdfOutlineItem>& items
     const std::vector<std::size_t>& top = children[root];
     std::string outlines = header(firstNumber) + "<< /Type /Outlines";
     if (!top.empty())
-        outlines += " /First " + ref(numberOf(top.front())) + " /Last " + ref(numberOf(top.back()))
-                    + " /Count " + std::to_string(top.size());
+        outlines += " /First " + ref(numberOf(top.front())) + " /Last " + ref(numberOf(top.back())) + " /Count "
+            + std::to_string(top.size());
     objects.push_back(outlines + " >>\nendobj\n");
 
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PdfOutlineItem& item = items[i];
         const std::vector<std::size_t>& siblings = children[parentOf[i]];
         const std::size_t k = position[i];
-        std::string text = header(numberOf(i)) + "<< /Title " + encodeString(utf16TextString(item.title))
-                           + " /Parent " + ref(numberOf(parentOf[i]));
+        std::string text = header(numberOf(i)) + "<< /Title " + encodeString(utf16TextString(item.title)) + " /Parent "
+            + ref(numberOf(parentOf[i]));
         if (k > 0)
             text += " /Prev " + ref(numberOf(siblings[k - 1]));
         if (k + 1 < siblings.size())
@@ -82,12 +82,13 @@ std::vector<std::string> outlineObjects(const std::vector<PdfOutlineItem>& items
         if (!own.empty()) {
             // Closed: a negative count of what opening it shows.
             text += " /First " + ref(numberOf(own.front())) + " /Last " + ref(numberOf(own.back())) + " /Count -"
-                    + std::to_string(own.size());
+                + std::to_string(own.size());
         }
         if (!pages.empty()) {
-            std::size_t page = std::min<std::size_t>(static_cast<std::size_t>(std::max(item.page, 0)), pages.size() - 1);
+            std::size_t page
+                = std::min<std::size_t>(static_cast<std::size_t>(std::max(item.page, 0)), pages.size() - 1);
             text += " /Dest [" + std::to_string(pages[page].number) + " " + std::to_string(pages[page].generation)
-                    + " R /XYZ 0 " + number(item.top) + " null]";
+                + " R /XYZ 0 " + number(item.top) + " null]";
         }
         objects.push_back(text + " >>\nendobj\n");
     }

@@ -13,20 +13,32 @@ namespace {
 TokenType typeOf(QPDFTokenizer::token_type_e type)
 {
     switch (type) {
-    case QPDFTokenizer::tt_space: return TokenType::Space;
-    case QPDFTokenizer::tt_comment: return TokenType::Comment;
-    case QPDFTokenizer::tt_integer: return TokenType::Integer;
-    case QPDFTokenizer::tt_real: return TokenType::Real;
-    case QPDFTokenizer::tt_name: return TokenType::Name;
-    case QPDFTokenizer::tt_string: return TokenType::String;
+    case QPDFTokenizer::tt_space:
+        return TokenType::Space;
+    case QPDFTokenizer::tt_comment:
+        return TokenType::Comment;
+    case QPDFTokenizer::tt_integer:
+        return TokenType::Integer;
+    case QPDFTokenizer::tt_real:
+        return TokenType::Real;
+    case QPDFTokenizer::tt_name:
+        return TokenType::Name;
+    case QPDFTokenizer::tt_string:
+        return TokenType::String;
     case QPDFTokenizer::tt_word:
     case QPDFTokenizer::tt_bool:
-    case QPDFTokenizer::tt_null: return TokenType::Word;
-    case QPDFTokenizer::tt_dict_open: return TokenType::DictOpen;
-    case QPDFTokenizer::tt_dict_close: return TokenType::DictClose;
-    case QPDFTokenizer::tt_array_open: return TokenType::ArrayOpen;
-    case QPDFTokenizer::tt_array_close: return TokenType::ArrayClose;
-    default: return TokenType::Other;
+    case QPDFTokenizer::tt_null:
+        return TokenType::Word;
+    case QPDFTokenizer::tt_dict_open:
+        return TokenType::DictOpen;
+    case QPDFTokenizer::tt_dict_close:
+        return TokenType::DictClose;
+    case QPDFTokenizer::tt_array_open:
+        return TokenType::ArrayOpen;
+    case QPDFTokenizer::tt_array_close:
+        return TokenType::ArrayClose;
+    default:
+        return TokenType::Other;
     }
 }
 

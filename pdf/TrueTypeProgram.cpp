@@ -16,7 +16,7 @@ constexpr std::size_t kRecordLengthAt = 12;
 constexpr std::size_t kHeadLocaFormatAt = 50;
 constexpr std::size_t kMaxpGlyphCountAt = 4;
 constexpr std::size_t kHheaMetricCountAt = 34;
-constexpr std::size_t kLongMetricSize = 4; // advance width, left side bearing
+constexpr std::size_t kLongMetricSize = 4;  // advance width, left side bearing
 constexpr std::size_t kShortOffsetUnit = 2; // short loca offsets count words
 
 std::uint32_t bigEndian(std::string_view bytes, std::size_t at, std::size_t width)

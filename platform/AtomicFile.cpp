@@ -160,8 +160,8 @@ void AtomicFile::prepareReplace(const std::string& finalPath)
     bool keepMode = m_targetExisted && ::fstat(m_targetFd.get(), &st) == 0;
     mode_t mode = keepMode ? (st.st_mode & 07777) : defaultFileMode();
     try {
-        m_content = std::make_unique<TempFile>(m_folderFd.get(), folderOf(finalPath), ".zintrel-", ".part",
-                                               m_target, mode);
+        m_content
+            = std::make_unique<TempFile>(m_folderFd.get(), folderOf(finalPath), ".zintrel-", ".part", m_target, mode);
     } catch (const IoError& error) {
         if (!m_targetFd || !folderRefusesNewFiles(error.errorNumber()))
             throw IoError(error.errorNumber(), m_target);

@@ -156,8 +156,8 @@ void DateTimeText::checkDay(DayInfo& day)
     std::tm first{}, last{};
     std::time_t lastSecond = day.start + kSecondsPerDay - 1;
     bool steady = localtime_r(&day.start, &first) && localtime_r(&lastSecond, &last) && first.tm_gmtoff == day.offset
-                  && last.tm_gmtoff == day.offset && first.tm_hour == 0 && first.tm_min == 0 && first.tm_sec == 0
-                  && last.tm_mday == day.tm.tm_mday;
+        && last.tm_gmtoff == day.offset && first.tm_hour == 0 && first.tm_min == 0 && first.tm_sec == 0
+        && last.tm_mday == day.tm.tm_mday;
     day.state = steady ? Day::Checked : Day::Unsteady;
 }
 

@@ -20,8 +20,8 @@ struct DateTimeFormat {
 inline constexpr const char* kUnknownTime = "?";
 
 // Turns times into the listing's date-time text: the date, then, unless the time of day is
-// exactly midnight, a blank and the time; "?" for a time without a local date. Not thread-safe: one per walk. Caches the local
-// day of the last time it was given, since a tree's entries cluster on few days.
+// exactly midnight, a blank and the time; "?" for a time without a local date. Not thread-safe: one per walk. Caches
+// the local day of the last time it was given, since a tree's entries cluster on few days.
 class DateTimeText {
 public:
     explicit DateTimeText(DateTimeFormat format = {});
@@ -69,6 +69,5 @@ private:
     bool m_lastValid = false;
     std::string m_lastText;
 };
-
 
 } // namespace zintrel

@@ -9,8 +9,8 @@ namespace zintrel {
 
 QUrl urlForShell(const QString& fileOrAddress)
 {
-    static const QString schemes[] = {QStringLiteral("http://"), QStringLiteral("https://"),
-                                      QStringLiteral("mailto:"), QStringLiteral("file://")};
+    static const QString schemes[]
+        = {QStringLiteral("http://"), QStringLiteral("https://"), QStringLiteral("mailto:"), QStringLiteral("file://")};
     for (const QString& scheme : schemes) {
         if (fileOrAddress.startsWith(scheme, Qt::CaseInsensitive))
             return QUrl(fileOrAddress);
@@ -27,14 +27,8 @@ QUrl urlForFile(const QByteArray& path)
     return QUrl::fromEncoded("file://" + absolute.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
-void DesktopShellOpen::openFile(const QByteArray& path)
-{
-    QDesktopServices::openUrl(urlForFile(path));
-}
+void DesktopShellOpen::openFile(const QByteArray& path) { QDesktopServices::openUrl(urlForFile(path)); }
 
-void DesktopShellOpen::open(const QString& fileOrAddress)
-{
-    QDesktopServices::openUrl(urlForShell(fileOrAddress));
-}
+void DesktopShellOpen::open(const QString& fileOrAddress) { QDesktopServices::openUrl(urlForShell(fileOrAddress)); }
 
 } // namespace zintrel

@@ -12,22 +12,21 @@ namespace zintrel {
 namespace {
 
 constexpr const char* kPseudoFileSystems[] = {
-    "proc",     "sysfs",      "devpts",     "devtmpfs",   "cgroup",      "cgroup2",    "tracefs",
-    "debugfs",  "securityfs", "pstore",     "bpf",        "mqueue",      "hugetlbfs",  "configfs",
-    "fusectl",  "binfmt_misc", "autofs",    "nsfs",       "efivarfs",    "rpc_pipefs", "selinuxfs",
-    "rootfs",   "fuse.gvfsd-fuse", "fuse.portal", "nfsd",   "sockfs",     "pipefs",
+    "proc",    "sysfs",           "devpts",      "devtmpfs", "cgroup",   "cgroup2",    "tracefs",
+    "debugfs", "securityfs",      "pstore",      "bpf",      "mqueue",   "hugetlbfs",  "configfs",
+    "fusectl", "binfmt_misc",     "autofs",      "nsfs",     "efivarfs", "rpc_pipefs", "selinuxfs",
+    "rootfs",  "fuse.gvfsd-fuse", "fuse.portal", "nfsd",     "sockfs",   "pipefs",
 };
 
 constexpr const char* kNetworkFileSystems[] = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "9p", "fuse.sshfs", "sshfs", "davfs", "fuse.davfs2",
-    "glusterfs", "ceph", "fuse.rclone",
+    "nfs",        "nfs4",  "cifs",  "smb3",        "smbfs",     "ncpfs", "afs",         "9p",
+    "fuse.sshfs", "sshfs", "davfs", "fuse.davfs2", "glusterfs", "ceph",  "fuse.rclone",
 };
 
 constexpr const char* kOpticalFileSystems[] = {"iso9660", "udf"};
 constexpr const char* kRamFileSystems[] = {"tmpfs", "ramfs"};
 
-template <std::size_t N>
-bool contains(const char* const (&names)[N], const QByteArray& name)
+template <std::size_t N> bool contains(const char* const (&names)[N], const QByteArray& name)
 {
     return std::any_of(std::begin(names), std::end(names), [&](const char* entry) { return name == entry; });
 }
@@ -67,10 +66,7 @@ Volume toVolume(const QStorageInfo& info)
 
 } // namespace
 
-bool isPseudoFileSystem(const QByteArray& fileSystemType)
-{
-    return contains(kPseudoFileSystems, fileSystemType);
-}
+bool isPseudoFileSystem(const QByteArray& fileSystemType) { return contains(kPseudoFileSystems, fileSystemType); }
 
 VolumeKind volumeKind(const QByteArray& fileSystemType, const QByteArray& device, bool removableDevice)
 {
@@ -134,8 +130,7 @@ QList<Volume> withStartVolume(QList<Volume> volumes, const QString& startFolder)
     bool held = std::any_of(volumes.begin(), volumes.end(), [&](const Volume& v) { return holds(v.rootPath, start); });
     if (!held)
         volumes.append(Volume{QStringLiteral("/"), QStringLiteral("/"), VolumeKind::Fixed});
-    std::sort(volumes.begin(), volumes.end(),
-              [](const Volume& a, const Volume& b) { return a.rootPath < b.rootPath; });
+    std::sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) { return a.rootPath < b.rootPath; });
     return volumes;
 }
 

@@ -12,20 +12,33 @@ namespace {
 QString qtConversion(char conversion)
 {
     switch (conversion) {
-    case 'd': return QStringLiteral("dd");
-    case 'e': return QStringLiteral("d");
-    case 'm': return QStringLiteral("MM");
-    case 'y': return QStringLiteral("yy");
-    case 'Y': return QStringLiteral("yyyy");
+    case 'd':
+        return QStringLiteral("dd");
+    case 'e':
+        return QStringLiteral("d");
+    case 'm':
+        return QStringLiteral("MM");
+    case 'y':
+        return QStringLiteral("yy");
+    case 'Y':
+        return QStringLiteral("yyyy");
     case 'b':
-    case 'h': return QStringLiteral("MMM");
-    case 'B': return QStringLiteral("MMMM");
-    case 'a': return QStringLiteral("ddd");
-    case 'A': return QStringLiteral("dddd");
-    case 'D': return QStringLiteral("MM/dd/yy");
-    case 'F': return QStringLiteral("yyyy-MM-dd");
-    case '%': return QStringLiteral("%");
-    default: return {};
+    case 'h':
+        return QStringLiteral("MMM");
+    case 'B':
+        return QStringLiteral("MMMM");
+    case 'a':
+        return QStringLiteral("ddd");
+    case 'A':
+        return QStringLiteral("dddd");
+    case 'D':
+        return QStringLiteral("MM/dd/yy");
+    case 'F':
+        return QStringLiteral("yyyy-MM-dd");
+    case '%':
+        return QStringLiteral("%");
+    default:
+        return {};
     }
 }
 

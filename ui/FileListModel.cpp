@@ -15,10 +15,7 @@ void FileListModel::setFolder(const QByteArray& folder)
     read();
 }
 
-void FileListModel::refresh()
-{
-    read();
-}
+void FileListModel::refresh() { read(); }
 
 void FileListModel::read()
 {

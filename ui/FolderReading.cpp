@@ -57,20 +57,11 @@ Names readFolder(const QByteArray& folder, Want want)
 
 } // namespace
 
-Names subfolderNames(const QByteArray& folder)
-{
-    return readFolder(folder, Want::Folders);
-}
+Names subfolderNames(const QByteArray& folder) { return readFolder(folder, Want::Folders); }
 
-Names visibleFileNames(const QByteArray& folder)
-{
-    return readFolder(folder, Want::Files);
-}
+Names visibleFileNames(const QByteArray& folder) { return readFolder(folder, Want::Files); }
 
-QString shownName(const QByteArray& bytes)
-{
-    return QString::fromUtf8(bytes);
-}
+QString shownName(const QByteArray& bytes) { return QString::fromUtf8(bytes); }
 
 QByteArray childPath(const QByteArray& folder, const QByteArray& name)
 {

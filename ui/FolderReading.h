@@ -11,7 +11,7 @@ namespace zintrel {
 // thread; a folder that cannot be read gives an empty list. Names come back in the order
 // the listings use (nameLess).
 using Names = QList<QByteArray>;
-Names subfolderNames(const QByteArray& folder); // folders, hidden ones included; no links
+Names subfolderNames(const QByteArray& folder);   // folders, hidden ones included; no links
 Names visibleFileNames(const QByteArray& folder); // regular files (or links to one), not hidden
 
 // A name or path as the windows show it: UTF-8, with U+FFFD where its bytes are not.

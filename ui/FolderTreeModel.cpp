@@ -123,10 +123,7 @@ int FolderTreeModel::rowCount(const QModelIndex& parent) const
     return static_cast<int>(nodeOf(parent)->children.size());
 }
 
-int FolderTreeModel::columnCount(const QModelIndex&) const
-{
-    return 1;
-}
+int FolderTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
 bool FolderTreeModel::hasChildren(const QModelIndex& parent) const
 {

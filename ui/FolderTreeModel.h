@@ -66,7 +66,7 @@ private:
     std::unique_ptr<Node> m_root;
     QByteArray m_rootPath;
     quint64 m_nextId = 1;
-    QHash<quint64, Node*> m_nodes; // every node by its id, for readings that come back late
+    QHash<quint64, Node*> m_nodes;          // every node by its id, for readings that come back late
     QHash<QByteArray, quint64> m_openNodes; // the open (and so watched) folders by path
     FolderWatcher* m_watcher;
     QSet<QByteArray> m_changed; // watched folders to read again

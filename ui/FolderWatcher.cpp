@@ -11,7 +11,7 @@ namespace zintrel {
 namespace {
 
 constexpr uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF
-                             | IN_ONLYDIR;
+    | IN_ONLYDIR;
 constexpr std::size_t kEventBuffer = 16 * 1024;
 
 } // namespace

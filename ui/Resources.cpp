@@ -4,12 +4,7 @@
 
 // Outside any namespace, as Qt's resource macro requires; a static library's resources are
 // otherwise dropped by the linker, since nothing refers to them.
-static void loadZintrelResources()
-{
-    Q_INIT_RESOURCE(zintrel);
-}
-
-
+static void loadZintrelResources() { Q_INIT_RESOURCE(zintrel); }
 
 namespace zintrel {
 

@@ -23,10 +23,7 @@ const QString kUnreadableFolders
     = QStringLiteral("The listing is saved, but %1 folder(s) in it could not be read, so what they hold is missing:");
 const QString kMoreUnreadable = QStringLiteral("and %1 more.");
 
-QString fromLocal(const std::string& text)
-{
-    return QFile::decodeName(QByteArray::fromStdString(text));
-}
+QString fromLocal(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
 
 } // namespace
 
@@ -58,8 +55,8 @@ SaveOutcome SaveController::save(const ListingOptions& options, const std::strin
     m_progressState.reset();
     m_workerDone = false;
     std::thread worker([&] {
-        outcome = outcomeOf(
-            [&] { result = m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel); }, errorText);
+        outcome = outcomeOf([&] { result = m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel); },
+                            errorText);
         QMetaObject::invokeMethod(this, &SaveController::workerFinished, Qt::QueuedConnection);
     });
     waitForWorker();
@@ -156,9 +153,6 @@ void SaveController::showUnreadableFolders(std::int64_t count, const std::vector
     m_dialogs.showMessage(&m_window, text);
 }
 
-void SaveController::openDocument(const std::string& path)
-{
-    m_shell.openFile(QByteArray::fromStdString(path));
-}
+void SaveController::openDocument(const std::string& path) { m_shell.openFile(QByteArray::fromStdString(path)); }
 
 } // namespace zintrel

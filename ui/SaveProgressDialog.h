@@ -13,7 +13,8 @@ class SaveProgressState;
 
 // The modal window of a running save: what it is doing (reading, with the folder and the
 // folders and files listed so far; drawing the PDF, with the page and a bar over the
-// listing's lines; encrypting and writing), and Cancel. Rejecting it (Cancel, Escape, the close box) asks the save to stop.
+// listing's lines; encrypting and writing), and Cancel. Rejecting it (Cancel, Escape, the close box) asks the save to
+// stop.
 class SaveProgressDialog : public QDialog {
     Q_OBJECT
 public:

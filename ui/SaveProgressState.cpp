@@ -28,10 +28,7 @@ void SaveProgressState::drawing(std::int64_t line, std::int64_t lines, int page)
     m_phase.store(Phase::Drawing, std::memory_order_relaxed);
 }
 
-void SaveProgressState::finishing()
-{
-    m_phase.store(Phase::Finishing, std::memory_order_relaxed);
-}
+void SaveProgressState::finishing() { m_phase.store(Phase::Finishing, std::memory_order_relaxed); }
 
 void SaveProgressState::reset()
 {

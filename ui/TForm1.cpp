@@ -2,8 +2,8 @@
 
 #include "FileListModel.h"
 #include "FixedRowDelegate.h"
-#include "FolderTreeView.h"
 #include "FolderTreeModel.h"
+#include "FolderTreeView.h"
 #include "FolderWatcher.h"
 #include "HelpFile.h"
 #include "Resources.h"
@@ -12,11 +12,11 @@
 #include "TfrmAbout.h"
 #include "TfrmOptions.h"
 #include "UserDialogs.h"
-#include "platform/WebAddresses.h"
 #include "WindowLook.h"
 #include "platform/IoError.h"
 #include "platform/ShellOpen.h"
 #include "platform/Volumes.h"
+#include "platform/WebAddresses.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -223,7 +223,8 @@ void TForm1::buildFolderPickers()
     DO1->viewport()->installEventFilter(this);
     DO1->verticalScrollBar()->installEventFilter(this);
     connect(DO1->selectionModel(), &QItemSelectionModel::currentChanged, this, &TForm1::DO1Change);
-    connect(DO1, &QTreeView::expanded, this, [this](const QModelIndex& index) { m_folderTree->setExpanded(index, true); });
+    connect(DO1, &QTreeView::expanded, this,
+            [this](const QModelIndex& index) { m_folderTree->setExpanded(index, true); });
     connect(DO1, &QTreeView::collapsed, this,
             [this](const QModelIndex& index) { m_folderTree->setExpanded(index, false); });
     m_fileWatcher = new FolderWatcher(this);
@@ -268,10 +269,7 @@ ListingOptions TForm1::listingOptions() const
     return options;
 }
 
-QByteArray TForm1::selectedFolder() const
-{
-    return m_folderTree->filePath(DO1->currentIndex());
-}
+QByteArray TForm1::selectedFolder() const { return m_folderTree->filePath(DO1->currentIndex()); }
 
 void TForm1::showVolume(const QByteArray& root, const QByteArray& folder)
 {
@@ -388,20 +386,11 @@ void TForm1::SpeedButton1Click()
         showDialog(*m_about);
 }
 
-void TForm1::cmdSaveClick()
-{
-    m_save->save(listingOptions(), selectedFolder().toStdString());
-}
+void TForm1::cmdSaveClick() { m_save->save(listingOptions(), selectedFolder().toStdString()); }
 
-void TForm1::cmdHelpClick()
-{
-    m_shell.open(helpFilePath());
-}
+void TForm1::cmdHelpClick() { m_shell.open(helpFilePath()); }
 
-void TForm1::SpeedButton2Click()
-{
-    m_shell.open(QString::fromLatin1(kMakerWebSite));
-}
+void TForm1::SpeedButton2Click() { m_shell.open(QString::fromLatin1(kMakerWebSite)); }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {

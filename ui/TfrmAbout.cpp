@@ -1,11 +1,11 @@
 #include "TfrmAbout.h"
 
 #include "HelpFile.h"
-#include "Resources.h"
 #include "LinkLabel.h"
-#include "platform/WebAddresses.h"
+#include "Resources.h"
 #include "WindowLook.h"
 #include "platform/ShellOpen.h"
+#include "platform/WebAddresses.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -117,10 +117,7 @@ void TfrmAbout::cmdOkClick()
     hide();
 }
 
-void TfrmAbout::FormClose()
-{
-    m_mainWindow.setEnabled(true);
-}
+void TfrmAbout::FormClose() { m_mainWindow.setEnabled(true); }
 
 void TfrmAbout::reject()
 {
@@ -128,19 +125,10 @@ void TfrmAbout::reject()
     QDialog::reject();
 }
 
-void TfrmAbout::cmdHelpClick()
-{
-    m_shell.open(helpFilePath());
-}
+void TfrmAbout::cmdHelpClick() { m_shell.open(helpFilePath()); }
 
-void TfrmAbout::Label6Click()
-{
-    m_shell.open(QString::fromLatin1(kProductHomePage));
-}
+void TfrmAbout::Label6Click() { m_shell.open(QString::fromLatin1(kProductHomePage)); }
 
-void TfrmAbout::Label8Click()
-{
-    m_shell.open(QString::fromLatin1(kProductSupportPage));
-}
+void TfrmAbout::Label8Click() { m_shell.open(QString::fromLatin1(kProductSupportPage)); }
 
 } // namespace zintrel

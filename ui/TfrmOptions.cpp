@@ -30,8 +30,9 @@ const QSize kClientSize{678, 336};
 const QString kCaption = QStringLiteral("Settings");
 
 const QString kDisplayTitle = QStringLiteral("Display Settings");
-const QString kColumnCaptions[6] = {QStringLiteral("Name"), QStringLiteral("Size"),         QStringLiteral("Attributes"),
-                                    QStringLiteral("Date and Time"), QStringLiteral("Path"), QStringLiteral("Level")};
+const QString kColumnCaptions[6] = {QStringLiteral("Name"),       QStringLiteral("Size"),
+                                    QStringLiteral("Attributes"), QStringLiteral("Date and Time"),
+                                    QStringLiteral("Path"),       QStringLiteral("Level")};
 const QString kSpacingCaption = QStringLiteral("Spaces between fields:");
 const QString kIndentCaption = QStringLiteral("Indent size:");
 
@@ -166,10 +167,7 @@ FontChoice toFontChoice(const QFont& font)
     return choice;
 }
 
-QColor toQColor(RgbColor color)
-{
-    return QColor(color.red, color.green, color.blue);
-}
+QColor toQColor(RgbColor color) { return QColor(color.red, color.green, color.blue); }
 
 RgbColor toRgb(const QColor& color)
 {
@@ -177,10 +175,7 @@ RgbColor toRgb(const QColor& color)
                     static_cast<std::uint8_t>(color.blue())};
 }
 
-QDate toQDate(const LocalDateTime& value)
-{
-    return QDate(value.year, value.month, value.day);
-}
+QDate toQDate(const LocalDateTime& value) { return QDate(value.year, value.month, value.day); }
 
 LocalDateTime withDate(LocalDateTime value, QDate date)
 {
@@ -362,10 +357,8 @@ void TfrmOptions::bindControls()
         {chkAllowCopy, &ListingOptions::allowCopy, true},
     };
     m_editRows = {
-        {EditFileMask, &ListingOptions::fileMask},
-        {editTitle, &ListingOptions::pdfTitle},
-        {editAuthor, &ListingOptions::pdfAuthor},
-        {EditPass, &ListingOptions::pdfPassword},
+        {EditFileMask, &ListingOptions::fileMask},        {editTitle, &ListingOptions::pdfTitle},
+        {editAuthor, &ListingOptions::pdfAuthor},         {EditPass, &ListingOptions::pdfPassword},
         {EditPass2, &ListingOptions::pdfPasswordConfirm},
     };
     m_spinRows = {
@@ -385,8 +378,9 @@ ListingOptions TfrmOptions::options() const
         options.*row.field = row.spin->value();
 
     int mode = cmbLeastMost->currentIndex();
-    options.sizeFilterMode = mode == 0 ? SizeFilterMode::AtLeast : mode == 1 ? SizeFilterMode::AtMost
-                                                                             : SizeFilterMode::None;
+    options.sizeFilterMode = mode == 0 ? SizeFilterMode::AtLeast
+        : mode == 1                    ? SizeFilterMode::AtMost
+                                       : SizeFilterMode::None;
     options.sizeFilterKb = SpinEdit1->value();
     options.dateFrom = withDate(m_dateFromTime, DateTimePicker1->date());
     options.dateTo = withDate(m_dateToTime, DateTimePicker2->date());
@@ -424,10 +418,7 @@ void TfrmOptions::showOptions(const ListingOptions& options)
     chkSpecDateClick();
 }
 
-void TfrmOptions::FormClose()
-{
-    m_mainWindow.setEnabled(true);
-}
+void TfrmOptions::FormClose() { m_mainWindow.setEnabled(true); }
 
 void TfrmOptions::reject()
 {
@@ -508,24 +499,12 @@ void TfrmOptions::appendPreset(const QString& list)
     EditFileMask->setText(EditFileMask->text() + list);
 }
 
-void TfrmOptions::cmd_imagesClick()
-{
-    appendPreset(cmd_images->toolTip());
-}
+void TfrmOptions::cmd_imagesClick() { appendPreset(cmd_images->toolTip()); }
 
-void TfrmOptions::cmd_soundsClick()
-{
-    appendPreset(cmd_sounds->toolTip());
-}
+void TfrmOptions::cmd_soundsClick() { appendPreset(cmd_sounds->toolTip()); }
 
-void TfrmOptions::cmd_moviesClick()
-{
-    appendPreset(cmd_movies->toolTip());
-}
+void TfrmOptions::cmd_moviesClick() { appendPreset(cmd_movies->toolTip()); }
 
-void TfrmOptions::cmd_docsClick()
-{
-    appendPreset(cmd_docs->toolTip());
-}
+void TfrmOptions::cmd_docsClick() { appendPreset(cmd_docs->toolTip()); }
 
 } // namespace zintrel

@@ -13,15 +13,12 @@ const QString kBoxTitle = QStringLiteral("Zintrel");
 
 } // namespace
 
-bool WidgetDialogs::runSaveDialog(QFileDialog& dialog)
-{
-    return dialog.exec() == QDialog::Accepted;
-}
+bool WidgetDialogs::runSaveDialog(QFileDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
 
 bool WidgetDialogs::askYesNo(QWidget* parent, const QString& text)
 {
     return QMessageBox::question(parent, kBoxTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+        == QMessageBox::Yes;
 }
 
 void WidgetDialogs::showMessage(QWidget* parent, const QString& text)
@@ -29,10 +26,7 @@ void WidgetDialogs::showMessage(QWidget* parent, const QString& text)
     QMessageBox::information(parent, kBoxTitle, text);
 }
 
-void WidgetDialogs::showError(QWidget* parent, const QString& text)
-{
-    QMessageBox::critical(parent, kBoxTitle, text);
-}
+void WidgetDialogs::showError(QWidget* parent, const QString& text) { QMessageBox::critical(parent, kBoxTitle, text); }
 
 std::optional<QColor> WidgetDialogs::chooseColor(QWidget* parent, const QColor& initial)
 {

@@ -5,9 +5,9 @@
 #include <QIcon>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QScreen>
 #include <QToolButton>
 #include <QWidget>
 
@@ -73,8 +73,8 @@ void applyWindowBackground(QWidget& window)
 
 void makeFixedDialogFrame(QWidget& window, QSize clientSize)
 {
-    Qt::WindowFlags flags = (window.windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint
-                            | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    Qt::WindowFlags flags = (window.windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
     window.setWindowFlags(flags);
     window.setFixedSize(clientSize);
 }
@@ -99,9 +99,8 @@ void widenCutCaptions(QWidget& window)
         QStyleOptionButton option;
         option.initFrom(button);
         option.text = button->text();
-        QRect label = button->style()->subElementRect(radio ? QStyle::SE_RadioButtonContents
-                                                            : QStyle::SE_CheckBoxContents,
-                                                      &option, button);
+        QRect label = button->style()->subElementRect(
+            radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, button);
         int missing = button->fontMetrics().horizontalAdvance(button->text()) - label.width();
         if (missing > 0)
             button->resize(button->width() + missing, button->height());

@@ -261,11 +261,10 @@ TEST_F(ControlsTest, NoCaptionIsCutOff)
                 option.initFrom(button);
                 option.text = text;
                 QStyle::SubElement element = qobject_cast<QCheckBox*>(widget) ? QStyle::SE_CheckBoxContents
-                                                                             : QStyle::SE_RadioButtonContents;
+                                                                              : QStyle::SE_RadioButtonContents;
                 QRect label = widget->style()->subElementRect(element, &option, widget);
                 needed = widget->fontMetrics().horizontalAdvance(text) + (widget->width() - label.width());
-            }
-            else if (qobject_cast<QPushButton*>(widget))
+            } else if (qobject_cast<QPushButton*>(widget))
                 needed = widget->fontMetrics().horizontalAdvance(text) + 4;
             else if (qobject_cast<QLabel*>(widget))
                 needed = widget->fontMetrics().horizontalAdvance(text);
@@ -275,8 +274,8 @@ TEST_F(ControlsTest, NoCaptionIsCutOff)
                 continue;
             EXPECT_LE(needed, widget->width()) << text.toStdString();
             // Nothing may stick out of its container either.
-            if (QWidget* parent = widget->parentWidget(); parent && !widget->isWindow()
-                && widget->objectName() != QLatin1String("lblPath")) {
+            if (QWidget* parent = widget->parentWidget();
+                parent && !widget->isWindow() && widget->objectName() != QLatin1String("lblPath")) {
                 EXPECT_LE(widget->geometry().right(), parent->width() - 1) << text.toStdString();
             }
         }
@@ -293,11 +292,12 @@ TEST_F(ControlsTest, TabOrderFollowsTheLayout)
         {Main, {"DCB1", "DO1", "chkInclude", "chkOpenAfter", "FLB1"}},
         {About, {"cmdOk", "cmdHelp"}},
         {Settings,
-         {"chkDisp1", "chkDisp2", "chkDisp3", "chkDisp4", "chkDisp5", "chkDisp6", "SpinEdit3", "SpinEdit2",
-          "EditFileMask", "CheckBox1", "CheckBox2", "CheckBox3", "CheckBox5", "CheckBox6", "CheckBox7", "CheckBox4",
-          "chkSpecSize", "cmbLeastMost", "chkSpecDate", "DateTimePicker1", "DateTimePicker2", "editTitle",
-          "editAuthor", "chkPass", "EditPass", "EditPass2", "chkAllowPrint", "chkAllowChange", "chkAllowCopy",
-          "RadioButton1", "RadioButton2", "cmdSelColFold", "cmdSelColFile", "EditEx", "cmdSelFont", "SpinEdit1"}},
+         {"chkDisp1",     "chkDisp2",        "chkDisp3",        "chkDisp4",       "chkDisp5",     "chkDisp6",
+          "SpinEdit3",    "SpinEdit2",       "EditFileMask",    "CheckBox1",      "CheckBox2",    "CheckBox3",
+          "CheckBox5",    "CheckBox6",       "CheckBox7",       "CheckBox4",      "chkSpecSize",  "cmbLeastMost",
+          "chkSpecDate",  "DateTimePicker1", "DateTimePicker2", "editTitle",      "editAuthor",   "chkPass",
+          "EditPass",     "EditPass2",       "chkAllowPrint",   "chkAllowChange", "chkAllowCopy", "RadioButton1",
+          "RadioButton2", "cmdSelColFold",   "cmdSelColFile",   "EditEx",         "cmdSelFont",   "SpinEdit1"}},
     };
     for (const Row& row : rows) {
         QWidget& w = window(row.window);

@@ -87,8 +87,9 @@ TEST_F(FolderTreeTest, FolderNamesOfAnyBytesWork)
     }
     createWindows();
     const QModelIndex start = tree()->currentIndex();
-    ASSERT_TRUE(waitForChildren(start, {QStringLiteral("c3") + kReplacement + QStringLiteral("("),
-                                        QStringLiteral("ff") + kReplacement, QStringLiteral("lone") + kReplacement}))
+    ASSERT_TRUE(waitForChildren(start,
+                                {QStringLiteral("c3") + kReplacement + QStringLiteral("("),
+                                 QStringLiteral("ff") + kReplacement, QStringLiteral("lone") + kReplacement}))
         << childNames(start).join(QLatin1Char('|')).toStdString();
 
     for (const QByteArray& name : names) {
@@ -167,16 +168,16 @@ TEST_F(FolderTreeTest, NamesComeInTheListingsOrder)
     for (const char* name : {"b.txt", "a.TXT", "A.txt", "c.txt"})
         makeFile(name);
     createWindows();
-    EXPECT_TRUE(waitForChildren(tree()->currentIndex(),
-                                {QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("b"), QStringLiteral("Z"),
-                                 QStringLiteral("_x")},
-                                5000))
+    EXPECT_TRUE(waitForChildren(
+        tree()->currentIndex(),
+        {QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("b"), QStringLiteral("Z"), QStringLiteral("_x")},
+        5000))
         << childNames(tree()->currentIndex()).join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             return files()
-                   == QStringList{QStringLiteral("A.txt"), QStringLiteral("a.TXT"), QStringLiteral("b.txt"),
-                                  QStringLiteral("c.txt")};
+                == QStringList{QStringLiteral("A.txt"), QStringLiteral("a.TXT"), QStringLiteral("b.txt"),
+                               QStringLiteral("c.txt")};
         },
         5000))
         << files().join(QLatin1Char('|')).toStdString();

@@ -46,7 +46,8 @@ protected:
     QStringList waitForFiles(int expectedCount)
     {
         auto* list = control<QListView>(*Form1, "FLB1");
-        bool arrived = QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) == expectedCount; }, 5000);
+        bool arrived
+            = QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) == expectedCount; }, 5000);
         EXPECT_TRUE(arrived) << "rows: " << list->model()->rowCount(list->rootIndex());
         return listedNames(list);
     }
@@ -115,7 +116,8 @@ TEST_F(MainWindowTest, DialogsDisableTheMainWindowUntilClosed)
     const Row rows[] = {
         {"cmdSettings", frmOptions.get(), "close box", [&] { frmOptions->close(); }},
         {"cmdSettings", frmOptions.get(), "Escape", [&] { QTest::keyClick(frmOptions.get(), Qt::Key_Escape); }},
-        {"SpeedButton1", frmAbout.get(), "OK", [&] { QTest::mouseClick(control<QPushButton>(*frmAbout, "cmdOk"), Qt::LeftButton); }},
+        {"SpeedButton1", frmAbout.get(), "OK",
+         [&] { QTest::mouseClick(control<QPushButton>(*frmAbout, "cmdOk"), Qt::LeftButton); }},
         {"SpeedButton1", frmAbout.get(), "close box", [&] { frmAbout->close(); }},
         {"SpeedButton1", frmAbout.get(), "Escape", [&] { QTest::keyClick(frmAbout.get(), Qt::Key_Escape); }},
     };
@@ -214,13 +216,13 @@ TEST(CentreOnScreenTest, HalvesGoToTheEvenNeighbour)
         QPoint expected;
     };
     const Row rows[] = {
-        {{1024, 768}, {448, 393}, {288, 188}},   // 288 and 187.5 -> 188
-        {{1024, 768}, {450, 395}, {287, 186}},   // 287 and 186.5 -> 186
-        {{1280, 1024}, {449, 392}, {416, 316}},  // 415.5 -> 416
-        {{1280, 1024}, {451, 392}, {414, 316}},  // 414.5 -> 414
+        {{1024, 768}, {448, 393}, {288, 188}},  // 288 and 187.5 -> 188
+        {{1024, 768}, {450, 395}, {287, 186}},  // 287 and 186.5 -> 186
+        {{1280, 1024}, {449, 392}, {416, 316}}, // 415.5 -> 416
+        {{1280, 1024}, {451, 392}, {414, 316}}, // 414.5 -> 414
         {{800, 600}, {800, 600}, {0, 0}},
-        {{640, 480}, {684, 365}, {-22, 58}},     // wider than the screen; 57.5 -> 58
-        {{640, 480}, {683, 365}, {-22, 58}},     // -21.5 -> -22
+        {{640, 480}, {684, 365}, {-22, 58}}, // wider than the screen; 57.5 -> 58
+        {{640, 480}, {683, 365}, {-22, 58}}, // -21.5 -> -22
     };
     for (const Row& row : rows) {
         QPoint actual = centredPosition(row.screen, row.outer);

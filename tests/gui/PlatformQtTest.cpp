@@ -54,10 +54,10 @@ TEST(VolumesTest, ItemTextShowsNameOrShareByKind)
         {"/mnt/share", VolumeKind::Network, "ignored", "//server/share", "/mnt/share //server/share"},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(volumeText(QString::fromUtf8(row.root), row.kind, QString::fromUtf8(row.name),
-                             QString::fromUtf8(row.share))
-                      .toStdString(),
-                  row.expected);
+        EXPECT_EQ(
+            volumeText(QString::fromUtf8(row.root), row.kind, QString::fromUtf8(row.name), QString::fromUtf8(row.share))
+                .toStdString(),
+            row.expected);
 }
 
 TEST(VolumesTest, PseudoFileSystemsAreLeftOut)
@@ -79,8 +79,7 @@ TEST(VolumesTest, ListIsOrderedAndHoldsTheStartFolder)
     for (const Volume& volume : volumes)
         listed = listed || volume.rootPath == start.rootPath;
     EXPECT_TRUE(listed) << start.rootPath.toStdString();
-    EXPECT_TRUE(start.rootPath == QLatin1String("/")
-                || QDir::currentPath() == start.rootPath
+    EXPECT_TRUE(start.rootPath == QLatin1String("/") || QDir::currentPath() == start.rootPath
                 || QDir::currentPath().startsWith(start.rootPath + QLatin1Char('/')));
 }
 
@@ -122,7 +121,8 @@ TEST(ShellOpenTest, FilesBecomeFileUrlsAndAddressesStay)
         {QStringLiteral("/home/me/list.txt"), QUrl::fromLocalFile(QStringLiteral("/home/me/list.txt"))},
         {QStringLiteral("/home/me/a#b?.txt"), QUrl::fromLocalFile(QStringLiteral("/home/me/a#b?.txt"))},
         {longName, QUrl::fromLocalFile(longName)},
-        {QStringLiteral("Zintrel.html"), QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("Zintrel.html")))},
+        {QStringLiteral("Zintrel.html"),
+         QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("Zintrel.html")))},
     };
     for (const Row& row : rows) {
         QUrl url = urlForShell(row.given);
@@ -141,7 +141,8 @@ TEST(ShellOpenTest, FileUrlsKeepEveryByteOfThePath)
     QUrl odd = urlForFile("/srv/\xFF/list.txt");
     EXPECT_TRUE(odd.isValid());
     EXPECT_EQ(odd.toEncoded(), QByteArray("file:///srv/%FF/list.txt"));
-    EXPECT_EQ(urlForFile("list.txt"), QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("list.txt"))));
+    EXPECT_EQ(urlForFile("list.txt"),
+              QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("list.txt"))));
 }
 
 } // namespace

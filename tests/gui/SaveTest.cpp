@@ -6,8 +6,8 @@
 #include "WindowsFixture.h"
 #include "listing/PdfRenderer.h"
 #include "listing/SaveCancelled.h"
-#include "tests/support/TestSupport.h"
 #include "platform/OutputFile.h"
+#include "tests/support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -46,7 +46,10 @@ public:
         : m_target(std::move(target))
     {
     }
-    std::optional<TargetChoice> chooseTarget(const std::string&) override { return TargetChoice{m_target, OutputType::Text}; }
+    std::optional<TargetChoice> chooseTarget(const std::string&) override
+    {
+        return TargetChoice{m_target, OutputType::Text};
+    }
     bool confirmReplace(const std::string&) override { return true; }
     void showMessage(const std::string&) override {}
     void showError(const std::string&) override {}
@@ -110,7 +113,8 @@ protected:
     QStringList leftInTemporaryFolders() const
     {
         QStringList left = QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        for (const QString& name : QDir(m_targets.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        for (const QString& name :
+             QDir(m_targets.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
             left << name;
         return left;
     }
@@ -136,7 +140,8 @@ TEST_F(SaveTest, TextSaveWritesTheListingShowsItsNameAndOpensIt)
     environment.clock = [] { return kFixedNow; };
     DirectUi ui(direct.toStdString());
     ListingRun run;
-    ASSERT_EQ(run.save(Form1->listingOptions(), QDir::currentPath().toStdString(), environment, ui), SaveOutcome::Saved);
+    ASSERT_EQ(run.save(Form1->listingOptions(), QDir::currentPath().toStdString(), environment, ui),
+              SaveOutcome::Saved);
     std::string listing = readFile(local(written));
     EXPECT_EQ(listing, readFile(local(direct)));
     EXPECT_NE(listing.find("readme.txt"), std::string::npos);
@@ -211,9 +216,18 @@ TEST_F(SaveTest, StoppedSavesShowTheirMessageAndWriteNothing)
         int dialogRuns;
     };
     const Row rows[] = {
-        {"size filter without a mode", [](ListingOptions& o) { o.sizeFilterEnabled = true; o.sizeFilterMode = SizeFilterMode::None; },
+        {"size filter without a mode",
+         [](ListingOptions& o) {
+             o.sizeFilterEnabled = true;
+             o.sizeFilterMode = SizeFilterMode::None;
+         },
          0, "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !", 0},
-        {"passwords differ", [](ListingOptions& o) { o.pdfSecurity = true; o.pdfPassword = "a"; o.pdfPasswordConfirm = "b"; },
+        {"passwords differ",
+         [](ListingOptions& o) {
+             o.pdfSecurity = true;
+             o.pdfPassword = "a";
+             o.pdfPasswordConfirm = "b";
+         },
          1, "Passwords do not match or not entered. Save operation aborted.", 1},
     };
     const ListingOptions initial = frmOptions->options();
@@ -333,7 +347,8 @@ TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(readFile(local(written)).starts_with("%PDF-"));
     EXPECT_EQ(shell.opened, QStringList{written});
-    EXPECT_EQ(QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
+    EXPECT_EQ(QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{});
 }
 
 // A PDF stage that goes through the phases a test asks for, each until the test moves it
@@ -385,10 +400,11 @@ TEST_F(SaveTest, ProgressWindowShowsEachPhaseAndCancelEndsAny)
             if (!progress.isVisible() || phase == 0 || renderer.allowed.load() >= phase)
                 return;
             progress.startPolling(); // read the state now, not at the next tick
-            auto text = [&](const char* name) { return progress.findChild<QLabel*>(QString::fromLatin1(name))->text(); };
+            auto text
+                = [&](const char* name) { return progress.findChild<QLabel*>(QString::fromLatin1(name))->text(); };
             auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("barBusy"));
             seen << text("lblReading") + QLatin1Char('|') + text("lblFolder") + QLatin1Char('|') + text("lblCounts")
-                        + QLatin1Char('|') + QString::number(bar->maximum() > 0 ? bar->value() * 100 / bar->maximum() : -1);
+                    + QLatin1Char('|') + QString::number(bar->maximum() > 0 ? bar->value() * 100 / bar->maximum() : -1);
             if (phase == cancelIn)
                 QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
             else

@@ -42,11 +42,7 @@ protected:
         WindowsFixture::SetUp();
         createWindows();
     }
-    template <class T>
-    T* settingsControl(const char* name)
-    {
-        return control<T>(*frmOptions, name);
-    }
+    template <class T> T* settingsControl(const char* name) { return control<T>(*frmOptions, name); }
 };
 
 TEST_F(SettingsDialogTest, CheckBoxesEnableTheirDependentControlsAndKeepTheirValues)
@@ -143,9 +139,9 @@ TEST_F(SettingsDialogTest, SpinEditsStepWithinTheirLimits)
         int expected;
     };
     const Row rows[] = {
-        {"SpinEdit1", Qt::Key_Down, 1, 0},  {"SpinEdit1", Qt::Key_Up, 3, 30},  {"SpinEdit1", Qt::Key_Down, 5, 0},
-        {"SpinEdit1", Qt::Key_Up, 250, 2500}, {"SpinEdit2", Qt::Key_Up, 20, 10}, {"SpinEdit2", Qt::Key_Down, 20, 0},
-        {"SpinEdit3", Qt::Key_Up, 20, 10},  {"SpinEdit3", Qt::Key_Down, 20, 0}, {"SpinEdit3", Qt::Key_Up, 4, 4},
+        {"SpinEdit1", Qt::Key_Down, 1, 0},    {"SpinEdit1", Qt::Key_Up, 3, 30},   {"SpinEdit1", Qt::Key_Down, 5, 0},
+        {"SpinEdit1", Qt::Key_Up, 250, 2500}, {"SpinEdit2", Qt::Key_Up, 20, 10},  {"SpinEdit2", Qt::Key_Down, 20, 0},
+        {"SpinEdit3", Qt::Key_Up, 20, 10},    {"SpinEdit3", Qt::Key_Down, 20, 0}, {"SpinEdit3", Qt::Key_Up, 4, 4},
     };
     QTest::mouseClick(settingsControl<QCheckBox>("chkSpecSize"), Qt::LeftButton);
     for (const Row& row : rows) {
@@ -168,13 +164,13 @@ TEST_F(SettingsDialogTest, EveryFieldSurvivesTheControls)
     const ListingOptions start = frmOptions->options();
     ListingOptions flipped = start;
     for (bool ListingOptions::*flag :
-         {&ListingOptions::showName, &ListingOptions::showSize, &ListingOptions::showAttributes,
-          &ListingOptions::showDateTime, &ListingOptions::showPath, &ListingOptions::showLevel,
-          &ListingOptions::excludeReadOnly, &ListingOptions::excludeHidden, &ListingOptions::excludeSystem,
-          &ListingOptions::excludeVolumeId, &ListingOptions::excludeDirectory, &ListingOptions::excludeArchive,
-          &ListingOptions::excludeAnyFile, &ListingOptions::sizeFilterEnabled, &ListingOptions::dateFilterEnabled,
-          &ListingOptions::pdfSecurity, &ListingOptions::allowPrint, &ListingOptions::allowChange,
-          &ListingOptions::allowCopy, &ListingOptions::landscape})
+         {&ListingOptions::showName,        &ListingOptions::showSize,          &ListingOptions::showAttributes,
+          &ListingOptions::showDateTime,    &ListingOptions::showPath,          &ListingOptions::showLevel,
+          &ListingOptions::excludeReadOnly, &ListingOptions::excludeHidden,     &ListingOptions::excludeSystem,
+          &ListingOptions::excludeVolumeId, &ListingOptions::excludeDirectory,  &ListingOptions::excludeArchive,
+          &ListingOptions::excludeAnyFile,  &ListingOptions::sizeFilterEnabled, &ListingOptions::dateFilterEnabled,
+          &ListingOptions::pdfSecurity,     &ListingOptions::allowPrint,        &ListingOptions::allowChange,
+          &ListingOptions::allowCopy,       &ListingOptions::landscape})
         flipped.*flag = !(start.*flag);
     flipped.fieldSpacing = 7;
     flipped.indentSize = 0;
@@ -212,7 +208,8 @@ TEST_F(SettingsDialogTest, SpinEditsRefuseTypingPasteAndCut)
         {"delete", [&] { QTest::keyClick(spin, Qt::Key_Delete); }},
         {"paste", [&] { QTest::keySequence(spin, QKeySequence::Paste); }},
         {"cut", [&] { QTest::keySequence(spin, QKeySequence::Cut); }},
-        {"select all then digit", [&] {
+        {"select all then digit",
+         [&] {
              QTest::keySequence(spin, QKeySequence::SelectAll);
              QTest::keyClicks(spin, QStringLiteral("5"));
          }},
@@ -262,12 +259,14 @@ TEST_F(SettingsDialogTest, ControlsEditTheirOptions)
         std::function<void()> act;
         std::function<bool(const ListingOptions&)> holds;
     };
-    auto click = [this](const char* name) { QTest::mouseClick(settingsControl<QAbstractButton>(name), Qt::LeftButton); };
+    auto click
+        = [this](const char* name) { QTest::mouseClick(settingsControl<QAbstractButton>(name), Qt::LeftButton); };
     const Row rows[] = {
         {"chkDisp1", [&] { click("chkDisp1"); }, [](const ListingOptions& o) { return !o.showName && o.showSize; }},
         {"chkDisp4", [&] { click("chkDisp4"); }, [](const ListingOptions& o) { return !o.showDateTime && o.showPath; }},
         {"chkDisp6", [&] { click("chkDisp6"); }, [](const ListingOptions& o) { return !o.showLevel; }},
-        {"CheckBox1", [&] { click("CheckBox1"); }, [](const ListingOptions& o) { return o.excludeReadOnly && !o.excludeHidden; }},
+        {"CheckBox1", [&] { click("CheckBox1"); },
+         [](const ListingOptions& o) { return o.excludeReadOnly && !o.excludeHidden; }},
         {"CheckBox2", [&] { click("CheckBox2"); }, [](const ListingOptions& o) { return o.excludeHidden; }},
         {"CheckBox3", [&] { click("CheckBox3"); }, [](const ListingOptions& o) { return o.excludeSystem; }},
         {"CheckBox4", [&] { click("CheckBox4"); }, [](const ListingOptions& o) { return o.excludeVolumeId; }},
@@ -359,7 +358,9 @@ TEST(DateFormats, StrftimeFormatsBecomeDateEditFormats)
         {"%D", "MM/dd/yy"},
         {"%e/%m/%Y", "d/MM/yyyy"},
         {"%d %b %Y", "dd MMM yyyy"},
-        {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "yyyy\xE5\xB9\xB4MM\xE6\x9C\x88" "dd\xE6\x97\xA5"},
+        {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5",
+         "yyyy\xE5\xB9\xB4MM\xE6\x9C\x88"
+         "dd\xE6\x97\xA5"},
         {"%d de %B de %Y", "dd' de 'MMMM' de 'yyyy"},
         {"%Ey", "yy"},
         {"%d'%m", "dd''''MM"},

@@ -25,8 +25,7 @@ protected:
     // Creates the windows; tests may prepare the start folder first.
     void createWindows();
 
-    template <class T>
-    T* control(QWidget& window, const char* name)
+    template <class T> T* control(QWidget& window, const char* name)
     {
         T* found = window.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << "no " << name << " in " << window.objectName().toStdString();

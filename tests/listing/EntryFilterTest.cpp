@@ -33,7 +33,7 @@ TEST(MatchesMask, BaseNameAndExtensionRules)
         {"README", "*.", true},
         {"NOTES.", "*.", true},
         {"NOTES.TXT", "*.", false},
-        {".BASHRC", ".*", true}, // empty base name
+        {".BASHRC", ".*", true},        // empty base name
         {"LETTER.DOT", " *.DOT", true}, // what stands before "*." is not looked at
         {"LETTER.DOT", "*.DOT ", false},
         {"LETTER.DOT", " LETTER.DOT", false},
@@ -119,9 +119,12 @@ WalkEntry folder(const char* name, std::uint32_t attributes = kDirectory, std::t
 char letter(EntryFilter::Verdict verdict)
 {
     switch (verdict) {
-    case EntryFilter::Verdict::Skip: return 'S';
-    case EntryFilter::Verdict::Hide: return 'H';
-    case EntryFilter::Verdict::List: return 'L';
+    case EntryFilter::Verdict::Skip:
+        return 'S';
+    case EntryFilter::Verdict::Hide:
+        return 'H';
+    case EntryFilter::Verdict::List:
+        return 'L';
     }
     return '?';
 }
@@ -174,8 +177,7 @@ TEST(EntryFilter, AttributeExclusionsSkip)
         {"any file and hidden", [](ListingOptions& o) { o.excludeAnyFile = o.excludeHidden = true; }, "SSSSSSLSL"},
         {"any file and directory: nothing", [](ListingOptions& o) { o.excludeAnyFile = o.excludeDirectory = true; },
          "SSSSSSSSS"},
-        {"read only and archive", [](ListingOptions& o) { o.excludeReadOnly = o.excludeArchive = true; },
-         "SSSLLLLLS"},
+        {"read only and archive", [](ListingOptions& o) { o.excludeReadOnly = o.excludeArchive = true; }, "SSSLLLLLS"},
         // The attribute test comes first: what it skips is never merely hidden by the others.
         {"hidden under a mask",
          [](ListingOptions& o) {
@@ -216,9 +218,9 @@ TEST(EntryFilter, TheSavesOwnFilesAreSkipped)
         return entry;
     };
     const std::vector<WalkEntry> entries = {
-        at(file("list.txt"), 7, 100),          at(file("temp.txt"), 7, 200),
-        at(file("other-device"), 8, 100),      at(file("other-inode"), 7, 101),
-        at(folder("own-folder"), 9, 300),      at(file("big-ids"), 0xFFFFFFFF00000001, 0xFFFFFFFF00000002),
+        at(file("list.txt"), 7, 100),     at(file("temp.txt"), 7, 200),
+        at(file("other-device"), 8, 100), at(file("other-inode"), 7, 101),
+        at(folder("own-folder"), 9, 300), at(file("big-ids"), 0xFFFFFFFF00000001, 0xFFFFFFFF00000002),
         at(file("low-ids"), 1, 2),
     };
     struct Case {
@@ -230,10 +232,14 @@ TEST(EntryFilter, TheSavesOwnFilesAreSkipped)
         {"none", {}, [](ListingOptions&) {}, "LLLLLLL"},
         {"one", {{7, 100}}, [](ListingOptions&) {}, "SLLLLLL"},
         {"two, and a folder", {{7, 100}, {7, 200}, {9, 300}}, [](ListingOptions&) {}, "SSLLSLL"},
-        {"ids beyond 32 bits are compared whole", {{0xFFFFFFFF00000001, 0xFFFFFFFF00000002}}, [](ListingOptions&) {},
+        {"ids beyond 32 bits are compared whole",
+         {{0xFFFFFFFF00000001, 0xFFFFFFFF00000002}},
+         [](ListingOptions&) {},
          "LLLLLSL"},
-        {"skipped, not hidden, when the mask leaves it out too", {{7, 100}},
-         [](ListingOptions& o) { o.fileMask = "*.dat"; }, "SHHHHHH"},
+        {"skipped, not hidden, when the mask leaves it out too",
+         {{7, 100}},
+         [](ListingOptions& o) { o.fileMask = "*.dat"; },
+         "SHHHHHH"},
     };
     for (const Case& c : cases) {
         ListingOptions options = test::startOptions();
@@ -354,7 +360,9 @@ TEST(EntryFilter, TimesWithoutALocalDatePassNoDateFilter)
 {
     const std::time_t far = std::time_t{1} << 62;
     const std::vector<WalkEntry> entries = {
-        file("far", 1, kArchive, far), file("before", 1, kArchive, -far), file("now", 1, kArchive, utc(2024, 3, 10)),
+        file("far", 1, kArchive, far),
+        file("before", 1, kArchive, -far),
+        file("now", 1, kArchive, utc(2024, 3, 10)),
         folder("farFolder", kDirectory, far),
     };
     ListingOptions options = test::startOptions();
@@ -399,31 +407,28 @@ TEST(EntryFilter, DateFilterOverDaylightSavingChanges)
 TEST(EntryFilter, MasksHideFoldersWhateverTheirName)
 {
     const std::vector<WalkEntry> entries = {
-        file("notes.txt"), file("NOTES2.TXT"), file("a.b.txt"), file("letter.dot"),
-        file("readme"),    file("notes."),     file("notes.old.txt"), file("abcdefghijklmnopqrst"),
-        folder("docs.txt"), file("x.txt", 0, kArchive, 0, 2),
+        file("notes.txt"),     file("NOTES2.TXT"),
+        file("a.b.txt"),       file("letter.dot"),
+        file("readme"),        file("notes."),
+        file("notes.old.txt"), file("abcdefghijklmnopqrst"),
+        folder("docs.txt"),    file("x.txt", 0, kArchive, 0, 2),
     };
     struct Case {
         std::string mask;
-        const char* expected; // notes.txt NOTES2.TXT a.b.txt letter.dot readme notes. notes.old.txt abc..t docs.txt x.txt
+        const char*
+            expected; // notes.txt NOTES2.TXT a.b.txt letter.dot readme notes. notes.old.txt abc..t docs.txt x.txt
     } cases[] = {
-        {"", "LLLLLLLLLL"},
-        {"*.txt", "LLLHHHLHHL"}, // the folder docs.txt gets no line but is entered
-        {"NOTES.*", "LHHHHLHHHH"},
-        {"*.", "HHHHLLHLHH"},
-        {"*.doc; *.dot", "HHHLHHHHHH"},
-        {"*.txt;*.*", "LLLLLLLLLL"},
-        {"readme;", "HHHHLHHHHH"},
-        {";", "HHHHHHHHHH"},
-        {"*", "HHHHHHHHHH"},
-        {"docs.txt", "HHHHHHHHHH"},
-        {"abcdefghijklmnopqrstuvwxy", "HHHHHHHLHH"},
+        {"", "LLLLLLLLLL"},          {"*.txt", "LLLHHHLHHL"}, // the folder docs.txt gets no line but is entered
+        {"NOTES.*", "LHHHHLHHHH"},   {"*.", "HHHHLLHLHH"},       {"*.doc; *.dot", "HHHLHHHHHH"},
+        {"*.txt;*.*", "LLLLLLLLLL"}, {"readme;", "HHHHLHHHHH"},  {";", "HHHHHHHHHH"},
+        {"*", "HHHHHHHHHH"},         {"docs.txt", "HHHHHHHHHH"}, {"abcdefghijklmnopqrstuvwxy", "HHHHHHHLHH"},
     };
     for (const Case& c : cases) {
         ListingOptions options = test::startOptions();
         options.fileMask = c.mask;
         EntryFilter filter(options);
-        EXPECT_EQ(verdicts(filter, entries), c.expected) << "mask \"" << c.mask << "\"\n  entries: " << namesOf(entries);
+        EXPECT_EQ(verdicts(filter, entries), c.expected)
+            << "mask \"" << c.mask << "\"\n  entries: " << namesOf(entries);
     }
 }
 

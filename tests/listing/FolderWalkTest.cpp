@@ -1,6 +1,6 @@
 #include "TempTree.h"
-#include "listing/NameOrder.h"
 #include "TestListing.h"
+#include "listing/NameOrder.h"
 
 #include "listing/EntryFilter.h"
 #include "listing/FolderWalk.h"
@@ -90,12 +90,18 @@ TEST(FolderWalk, DefaultListingFinalSlashAndSubfoldersOff)
         std::function<void(ListingOptions&)> set;
         Lines expected;
     } cases[] = {
-        {"defaults; a folder at midnight shows its date alone", "", [](ListingOptions&) {},
+        {"defaults; a folder at midnight shows its date alone",
+         "",
+         [](ListingOptions&) {},
          {" a  0 Kb  D  19.06.2003  " + p + "/a  1  ", "   b  0 Kb  D  18.06.2003  " + p + "/a/b  2  ",
           "      c.txt  2 Kb  A  18.06.2003 11:48:30  " + p + "/a/b/c.txt  3  "}},
-        {"folder given with its final slash", "/", [](ListingOptions& o) { o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showLevel = false; },
+        {"folder given with its final slash",
+         "/",
+         [](ListingOptions& o) { o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showLevel = false; },
          {" " + p + "/a  ", "   " + p + "/a/b  ", "      " + p + "/a/b/c.txt  "}},
-        {"subfolders off", "", [](ListingOptions& o) { o.includeSubfolders = false; },
+        {"subfolders off",
+         "",
+         [](ListingOptions& o) { o.includeSubfolders = false; },
          {" a  0 Kb  D  19.06.2003  " + p + "/a  1  "}},
     };
     for (const Case& c : cases) {
@@ -130,19 +136,21 @@ TEST(FolderWalk, AttributeExclusions)
         std::function<void(ListingOptions&)> set;
         Lines expected;
     } cases[] = {
-        {"nothing excluded: read-only entries are listed", [](ListingOptions&) {},
+        {"nothing excluded: read-only entries are listed",
+         [](ListingOptions&) {},
          {A, RO, H, HD, IN, SUB, S, F, RD, R}},
         {"read only", [](ListingOptions& o) { o.excludeReadOnly = true; }, {A, H, HD, IN, SUB, S, F}},
-        {"hidden: hidden folders are not entered", [](ListingOptions& o) { o.excludeHidden = true; },
+        {"hidden: hidden folders are not entered",
+         [](ListingOptions& o) { o.excludeHidden = true; },
          {A, RO, SUB, S, F, RD, R}},
         {"system", [](ListingOptions& o) { o.excludeSystem = true; }, {A, RO, H, HD, IN, SUB, S, RD, R}},
         {"volume id", [](ListingOptions& o) { o.excludeVolumeId = true; }, {A, RO, H, HD, IN, SUB, S, F, RD, R}},
-        {"directory: no folder listed or entered", [](ListingOptions& o) { o.excludeDirectory = true; },
-         {A, RO, H, F}},
+        {"directory: no folder listed or entered", [](ListingOptions& o) { o.excludeDirectory = true; }, {A, RO, H, F}},
         {"archive", [](ListingOptions& o) { o.excludeArchive = true; }, {HD, SUB, F, RD}},
         {"any file: folders only", [](ListingOptions& o) { o.excludeAnyFile = true; }, {HD, SUB, RD}},
         {"any file and hidden", [](ListingOptions& o) { o.excludeAnyFile = o.excludeHidden = true; }, {SUB, RD}},
-        {"any file and directory: nothing", [](ListingOptions& o) { o.excludeAnyFile = o.excludeDirectory = true; },
+        {"any file and directory: nothing",
+         [](ListingOptions& o) { o.excludeAnyFile = o.excludeDirectory = true; },
          {}},
         {"subfolders off", [](ListingOptions& o) { o.includeSubfolders = false; }, {A, RO, H, HD, SUB, F, RD}},
     };
@@ -189,13 +197,17 @@ TEST(FolderWalk, FoldersFailingAFilterAreStillWalked)
              o.sizeFilterMode = SizeFilterMode::AtLeast;
              o.sizeFilterKb = 2;
          },
-         {C, A, B}, 0, 10},
+         {C, A, B},
+         0,
+         10},
         {"date: the folders are older",
          [](ListingOptions& o) {
              o.dateFilterEnabled = true;
              o.dateFrom = o.dateTo = LocalDateTime{2024, 3, 10};
          },
-         {C, A, B}, 0, 10},
+         {C, A, B},
+         0,
+         10},
         {"mask: no folder passes one", [](ListingOptions& o) { o.fileMask = "*.txt"; }, {C, A, B}, 0, 10},
     };
     for (const Case& c : cases) {
@@ -354,9 +366,8 @@ TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
     tree.touch("top/skip/unseen.txt");
     tree.symlink("a", "top/la");
 
-    auto allBut = [](const char* refused) {
-        return [refused](const WalkEntry& entry) { return entry.name != refused; };
-    };
+    auto allBut
+        = [](const char* refused) { return [refused](const WalkEntry& entry) { return entry.name != refused; }; };
     struct Case {
         const char* what;
         std::string folder;
@@ -364,7 +375,10 @@ TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
         std::function<bool(const WalkEntry&)> enters;
         Lines expected;
     } cases[] = {
-        {"a refused folder and a link to a folder are not entered", "top", 1, allBut("skip"),
+        {"a refused folder and a link to a folder are not entered",
+         "top",
+         1,
+         allBut("skip"),
          {
              "enter top/ 1",
              "  a D level 1 enterable",
@@ -383,7 +397,10 @@ TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
              "  z.txt A level 1",
              "left",
          }},
-        {"a final slash stays single; levels count on from the one given", "top/a/", 5, allBut(""),
+        {"a final slash stays single; levels count on from the one given",
+         "top/a/",
+         5,
+         allBut(""),
          {
              "enter top/a/ 5",
              "  b D level 5 enterable",
@@ -393,7 +410,9 @@ TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
              "  x.txt A level 5",
              "left",
          }},
-        {"a sink that enters nothing keeps the walk in the first folder", "top", 1,
+        {"a sink that enters nothing keeps the walk in the first folder",
+         "top",
+         1,
          [](const WalkEntry&) { return false; },
          {
              "enter top/ 1",
@@ -418,9 +437,9 @@ TEST(WalkFolder, HandsOverEveryEntryDepthFirst)
 TEST(NameOrder, CapitalsForAToZThenBytes)
 {
     const std::vector<std::string> ordered = {
-        "",   "!bang", "02",       "1",        "10",       "2",   "A",   "a",   "a.txt", "A0",   "AB",         "Ab",
-        "aB", "ab",    "caf\xC3\xA9", "Track 02", "track 07", "Track 11", "Z", "z", "[x]",   "_x",   "~",
-        "\x7F", "\xC3\xA4", "\xFF",
+        "",   "!bang", "02",  "1",  "10", "2",           "A",        "a",        "a.txt",
+        "A0", "AB",    "Ab",  "aB", "ab", "caf\xC3\xA9", "Track 02", "track 07", "Track 11",
+        "Z",  "z",     "[x]", "_x", "~",  "\x7F",        "\xC3\xA4", "\xFF",
     };
     for (std::size_t i = 0; i < ordered.size(); ++i) {
         for (std::size_t j = 0; j < ordered.size(); ++j)
@@ -451,8 +470,8 @@ TEST(WalkFolder, EntriesComeInNameOrder)
 {
     TempTree tree;
     tree.mkdirp("top");
-    const std::vector<std::string> created = {"Track 07.mp3", "Track 02.mp3", "Track 11.mp3", "b", "_x", "B", "a",
-                                              "\xFF", "Zeta", "\xC3\xA4"};
+    const std::vector<std::string> created
+        = {"Track 07.mp3", "Track 02.mp3", "Track 11.mp3", "b", "_x", "B", "a", "\xFF", "Zeta", "\xC3\xA4"};
     for (const std::string& name : created)
         tree.touch("top/" + name);
     tree.mkdirp("top/M");
@@ -461,8 +480,9 @@ TEST(WalkFolder, EntriesComeInNameOrder)
 
     NameRecorder names(true);
     walkFolder(tree.path("top"), 1, names);
-    EXPECT_EQ(names.seen, (std::vector<std::string>{"a", "B", "b", "M", "X", "y", "Track 02.mp3", "Track 07.mp3",
-                                                    "Track 11.mp3", "Zeta", "_x", "\xC3\xA4", "\xFF"}));
+    EXPECT_EQ(names.seen,
+              (std::vector<std::string>{"a", "B", "b", "M", "X", "y", "Track 02.mp3", "Track 07.mp3", "Track 11.mp3",
+                                        "Zeta", "_x", "\xC3\xA4", "\xFF"}));
 }
 
 // Many names alike in their first eight or sixteen bytes, of every length around those
@@ -488,7 +508,8 @@ TEST(WalkFolder, LongNamesAlikeAtTheStartAreOrderedAsWell)
     NameRecorder names(false);
     walkFolder(tree.path("top"), 1, names);
     std::vector<std::string> expected = created;
-    std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) { return nameLess(a, b); });
+    std::sort(expected.begin(), expected.end(),
+              [](const std::string& a, const std::string& b) { return nameLess(a, b); });
     EXPECT_EQ(names.seen, expected);
 }
 
@@ -543,18 +564,23 @@ TEST(WalkFolder, UnreadableFoldersAreToldAndTheWalkGoesOn)
     });
     ASSERT_TRUE(outcome) << "the walk failed or no unprivileged user is available";
     const std::string denied = std::to_string(EACCES);
-    EXPECT_EQ(*outcome, "enter top/ 1\n"
-                        "  locked RD level 1 enterable\n"
-                        "  names-only RD level 1 enterable\n"
-                        "    enter top/names-only/ 2\n"
-                        "      unreadable top/names-only " + denied + "\n"
-                        "    left\n"
-                        "  open D level 1 enterable\n"
-                        "    enter top/open/ 2\n"
-                        "      x.txt A level 2\n"
-                        "    left\n"
-                        "  unreadable top/locked " + denied + "\n"
-                        "left\n");
+    EXPECT_EQ(*outcome,
+              "enter top/ 1\n"
+              "  locked RD level 1 enterable\n"
+              "  names-only RD level 1 enterable\n"
+              "    enter top/names-only/ 2\n"
+              "      unreadable top/names-only "
+                  + denied
+                  + "\n"
+                    "    left\n"
+                    "  open D level 1 enterable\n"
+                    "    enter top/open/ 2\n"
+                    "      x.txt A level 2\n"
+                    "    left\n"
+                    "  unreadable top/locked "
+                  + denied
+                  + "\n"
+                    "left\n");
 }
 
 // Restores a resource limit when it goes.

@@ -20,8 +20,8 @@ TEST(ListingHeader, FilterLineAndColumnLine)
         std::string filters;
         std::string columns;
     } cases[] = {
-        {"defaults", [](ListingOptions&) {}, "Exclude attributes:    Attributes:",
-         "Columns:  Name, Size, Attributes, Date and Time, Path, Level, "},
+        {"defaults", [](ListingOptions&) {},
+         "Exclude attributes:    Attributes:", "Columns:  Name, Size, Attributes, Date and Time, Path, Level, "},
         {"all columns off",
          [](ListingOptions& o) {
              o.showName = o.showSize = o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
@@ -97,7 +97,8 @@ TEST(ListingHeader, FirstLineNeverBeginsWithABlank)
         out.flush();
         std::vector<std::string> lines = listingLines(readFile(target));
         ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(lines[0], std::string(format).find("%e") != std::string::npos ? "8.12.26 09:05:00" : "08.12.2026 09:05:00")
+        EXPECT_EQ(lines[0],
+                  std::string(format).find("%e") != std::string::npos ? "8.12.26 09:05:00" : "08.12.2026 09:05:00")
             << format;
     }
 }

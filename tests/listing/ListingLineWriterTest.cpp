@@ -65,7 +65,8 @@ struct Step {
 Step enter(std::string path) { return {Step::Enter, std::move(path), {}}; }
 Step leave() { return {Step::Leave, {}, {}}; }
 
-Step file(std::string_view name, std::int64_t size, int level, std::time_t time = 0, std::uint32_t attributes = kArchive)
+Step file(std::string_view name, std::int64_t size, int level, std::time_t time = 0,
+          std::uint32_t attributes = kArchive)
 {
     WalkEntry entry;
     entry.name = name;
@@ -99,9 +100,15 @@ Written write(const ListingOptions& options, const std::vector<Step>& steps)
     ListingLineWriter writer(options, out, dates);
     for (const Step& step : steps) {
         switch (step.kind) {
-        case Step::Enter: writer.folderEntered(step.path); break;
-        case Step::Entry: writer.write(step.entry); break;
-        case Step::Leave: writer.folderLeft(); break;
+        case Step::Enter:
+            writer.folderEntered(step.path);
+            break;
+        case Step::Entry:
+            writer.write(step.entry);
+            break;
+        case Step::Leave:
+            writer.folderLeft();
+            break;
         }
     }
     out.flush();
@@ -134,7 +141,8 @@ TEST(ListingLineWriter, ColumnsSpacingAndIndentation)
         Set set;
         Lines expected;
     } cases[] = {
-        {"defaults; a folder at midnight shows its date alone", [](ListingOptions&) {},
+        {"defaults; a folder at midnight shows its date alone",
+         [](ListingOptions&) {},
          {" a  0 Kb  D  19.06.2003  /top/a  1  ", "   b  0 Kb  D  18.06.2003  /top/a/b  2  ",
           "      c.txt  2 Kb  A  18.06.2003 11:48:30  /top/a/b/c.txt  3  "}},
         {"spacing 0",
@@ -143,7 +151,8 @@ TEST(ListingLineWriter, ColumnsSpacingAndIndentation)
              o.showAttributes = o.showDateTime = o.showPath = o.showLevel = false;
          },
          {" a0 Kb", "   b0 Kb", "      c.txt2 Kb"}},
-        {"spacing 10, every column", [](ListingOptions& o) { o.fieldSpacing = 10; },
+        {"spacing 10, every column",
+         [](ListingOptions& o) { o.fieldSpacing = 10; },
          {" a" + std::string(10, ' ') + "0 Kb" + std::string(10, ' ') + "D" + std::string(10, ' ') + "19.06.2003"
               + std::string(10, ' ') + "/top/a" + std::string(10, ' ') + "1" + std::string(10, ' '),
           "   b" + std::string(10, ' ') + "0 Kb" + std::string(10, ' ') + "D" + std::string(10, ' ') + "18.06.2003"
@@ -218,14 +227,15 @@ TEST(ListingLineWriter, AttributeLettersInTheirOrder)
 TEST(ListingLineWriter, WorkedExampleLine)
 {
     const std::string docs = "/u/Docs";
-    Written written = write(startOptions(), {
-                                                enter(docs + "/"),
-                                                folder("Letters", 1, localTime(2003, 6, 18, 9, 15, 0)),
-                                                enter(docs + "/Letters/"),
-                                                file("notes.txt", 1500, 2, localTime(2003, 6, 18, 11, 48, 30)),
-                                                leave(),
-                                                leave(),
-                                            });
+    Written written = write(startOptions(),
+                            {
+                                enter(docs + "/"),
+                                folder("Letters", 1, localTime(2003, 6, 18, 9, 15, 0)),
+                                enter(docs + "/Letters/"),
+                                file("notes.txt", 1500, 2, localTime(2003, 6, 18, 11, 48, 30)),
+                                leave(),
+                                leave(),
+                            });
     const std::string notesLine = "   notes.txt  2 Kb  A  18.06.2003 11:48:30  /u/Docs/Letters/notes.txt  2  ";
     EXPECT_EQ(notesLine.size(), 74u);
     EXPECT_EQ(written.bytes, " Letters  0 Kb  D  18.06.2003 09:15:00  /u/Docs/Letters  1  \r\n" + notesLine + "\r\n");
@@ -267,44 +277,46 @@ TEST(ListingLineWriter, PathColumnAfterReturningFromSubfolders)
     options.showName = options.showSize = options.showAttributes = options.showDateTime = options.showLevel = false;
     options.fieldSpacing = 1;
     options.indentSize = 0;
-    Written written = write(options, {
-                                         enter("/top/"),
-                                         folder("a", 1),
-                                         enter("/top/a/"),
-                                         folder("b", 2),
-                                         enter("/top/a/b/"),
-                                         folder("c", 3),
-                                         enter("/top/a/b/c/"),
-                                         file("deep.txt", 0, 4),
-                                         leave(),
-                                         file("after-c.txt", 0, 3),
-                                         leave(),
-                                         file("after-b.txt", 0, 2),
-                                         leave(),
-                                         file("after-a.txt", 0, 1),
-                                         folder("e", 1),
-                                         enter("/top/e/"),
-                                         file("in-e.txt", 0, 2),
-                                         leave(),
-                                         folder("a-longer-name", 1),
-                                         enter("/top/a-longer-name/"),
-                                         leave(),
-                                         file("last.txt", 0, 1),
-                                         leave(),
-                                     });
-    EXPECT_TRUE(sameLines(written.lines, {
-                                             " /top/a ",
-                                             " /top/a/b ",
-                                             " /top/a/b/c ",
-                                             " /top/a/b/c/deep.txt ",
-                                             " /top/a/b/after-c.txt ",
-                                             " /top/a/after-b.txt ",
-                                             " /top/after-a.txt ",
-                                             " /top/e ",
-                                             " /top/e/in-e.txt ",
-                                             " /top/a-longer-name ",
-                                             " /top/last.txt ",
-                                         }));
+    Written written = write(options,
+                            {
+                                enter("/top/"),
+                                folder("a", 1),
+                                enter("/top/a/"),
+                                folder("b", 2),
+                                enter("/top/a/b/"),
+                                folder("c", 3),
+                                enter("/top/a/b/c/"),
+                                file("deep.txt", 0, 4),
+                                leave(),
+                                file("after-c.txt", 0, 3),
+                                leave(),
+                                file("after-b.txt", 0, 2),
+                                leave(),
+                                file("after-a.txt", 0, 1),
+                                folder("e", 1),
+                                enter("/top/e/"),
+                                file("in-e.txt", 0, 2),
+                                leave(),
+                                folder("a-longer-name", 1),
+                                enter("/top/a-longer-name/"),
+                                leave(),
+                                file("last.txt", 0, 1),
+                                leave(),
+                            });
+    EXPECT_TRUE(sameLines(written.lines,
+                          {
+                              " /top/a ",
+                              " /top/a/b ",
+                              " /top/a/b/c ",
+                              " /top/a/b/c/deep.txt ",
+                              " /top/a/b/after-c.txt ",
+                              " /top/a/after-b.txt ",
+                              " /top/after-a.txt ",
+                              " /top/e ",
+                              " /top/e/in-e.txt ",
+                              " /top/a-longer-name ",
+                              " /top/last.txt ",
+                          }));
 }
 
 TEST(ListingLineWriter, SizesAndCounters)
@@ -319,7 +331,13 @@ TEST(ListingLineWriter, SizesAndCounters)
         std::int64_t files;
         std::int64_t totalSizeKb;
     } cases[] = {
-        {"a folder shows 0 Kb and adds 1 to the total", [](ListingOptions&) {}, {folder("d", 1)}, {" d 0 Kb "}, 1, 0, 1},
+        {"a folder shows 0 Kb and adds 1 to the total",
+         [](ListingOptions&) {},
+         {folder("d", 1)},
+         {" d 0 Kb "},
+         1,
+         0,
+         1},
         {"an empty file shows 1 Kb", [](ListingOptions&) {}, {file("e", 0, 1)}, {" e 1 Kb "}, 0, 1, 1},
         {"halves round to the even neighbour, then one more",
          [](ListingOptions&) {},
@@ -337,8 +355,13 @@ TEST(ListingLineWriter, SizesAndCounters)
          1,
          2,
          6442450951},
-        {"counted with the size column off", [](ListingOptions& o) { o.showSize = false; },
-         {file("f", 1536, 1), folder("d", 1)}, {" f ", " d "}, 1, 1, 4},
+        {"counted with the size column off",
+         [](ListingOptions& o) { o.showSize = false; },
+         {file("f", 1536, 1), folder("d", 1)},
+         {" f ", " d "},
+         1,
+         1,
+         4},
     };
     for (const Case& c : cases) {
         ListingOptions options = startOptions();

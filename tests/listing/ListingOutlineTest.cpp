@@ -1,9 +1,9 @@
 // The bookmarks a PDF gets from the walk: folder lines of the first three levels, each
 // under its nearest bookmarked ancestor.
 
+#include "listing/ListingOutline.h"
 #include "listing/EntryFilter.h"
 #include "listing/FolderWalk.h"
-#include "listing/ListingOutline.h"
 
 #include <gtest/gtest.h>
 
@@ -68,9 +68,7 @@ TEST(OutlineRecorder, FolderLinesOfThreeLevelsUnderTheirNearestBookmarkedAncesto
         {"a folder left out is not the parent of the next folder's children",
          {"+A 1", ">", "-B 1", ">", "+C 1", "+D 2", ">", ">"},
          "A@6<-1 C@7<-1 D@8<1 "},
-        {"a folder listed but not entered is no parent",
-         {"=A 1", "+B 1", "+C 2", ">", ">"},
-         "A@6<-1 B@7<-1 C@8<1 "},
+        {"a folder listed but not entered is no parent", {"=A 1", "+B 1", "+C 2", ">", ">"}, "A@6<-1 B@7<-1 C@8<1 "},
         {"names as lines show them", {"+a\tb 1", ">"}, "a?b@6<-1 "},
     };
     for (const Case& c : cases) {

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <functional>
 #include <stdexcept>
@@ -41,10 +41,7 @@ protected:
         return run.save(options, folder, environment, ui, &result);
     }
 
-    void choose(const std::string& name, OutputType type = OutputType::Text)
-    {
-        ui.choice = TargetChoice{name, type};
-    }
+    void choose(const std::string& name, OutputType type = OutputType::Text) { ui.choice = TargetChoice{name, type}; }
 
     TempTree tree;
     std::string folder;
@@ -214,7 +211,8 @@ TEST_F(ListingRunTest, FailingPdfRendererLeavesNoFileAndOpensNothing)
 // Saves that the checks or the user stop, and a PDF save without a renderer: nothing written.
 TEST_F(ListingRunTest, RefusedSavesWriteNothing)
 {
-    const std::string sizeMessage = "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !";
+    const std::string sizeMessage
+        = "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !";
     const std::string passwordMessage = "Passwords do not match or not entered. Save operation aborted.";
     FakeRenderer renderer;
     struct Case {
@@ -232,7 +230,12 @@ TEST_F(ListingRunTest, RefusedSavesWriteNothing)
              o.sizeFilterEnabled = true;
              o.sizeFilterMode = SizeFilterMode::None;
          },
-         TargetChoice{tree.path("out/list")}, true, SaveOutcome::Stopped, 0, {sizeMessage}, {}},
+         TargetChoice{tree.path("out/list")},
+         true,
+         SaveOutcome::Stopped,
+         0,
+         {sizeMessage},
+         {}},
         {"dialog cancelled", [](ListingOptions&) {}, std::nullopt, true, SaveOutcome::Stopped, 1, {}, {}},
         {"mismatched passwords",
          [](ListingOptions& o) {
@@ -240,18 +243,39 @@ TEST_F(ListingRunTest, RefusedSavesWriteNothing)
              o.pdfPassword = "secret";
              o.pdfPasswordConfirm = "secrte";
          },
-         TargetChoice{tree.path("out/list"), OutputType::Pdf}, true, SaveOutcome::Stopped, 1, {passwordMessage}, {}},
-        {"no password", [](ListingOptions& o) { o.pdfSecurity = true; },
-         TargetChoice{tree.path("out/list"), OutputType::Pdf}, true, SaveOutcome::Stopped, 1, {passwordMessage}, {}},
+         TargetChoice{tree.path("out/list"), OutputType::Pdf},
+         true,
+         SaveOutcome::Stopped,
+         1,
+         {passwordMessage},
+         {}},
+        {"no password",
+         [](ListingOptions& o) { o.pdfSecurity = true; },
+         TargetChoice{tree.path("out/list"), OutputType::Pdf},
+         true,
+         SaveOutcome::Stopped,
+         1,
+         {passwordMessage},
+         {}},
         {"password beyond what AES-256 reads",
          [](ListingOptions& o) {
              o.pdfSecurity = true;
              o.pdfPassword = o.pdfPasswordConfirm = std::string(128, 'p');
          },
-         TargetChoice{tree.path("out/list"), OutputType::Pdf}, true, SaveOutcome::Stopped, 1,
-         {"The password is too long for a PDF (at most 127 bytes). Save operation aborted."}, {}},
-        {"no renderer", [](ListingOptions&) {}, TargetChoice{tree.path("out/list"), OutputType::Pdf}, false,
-         SaveOutcome::Failed, 1, {}, {"PDF output is not available in this build."}},
+         TargetChoice{tree.path("out/list"), OutputType::Pdf},
+         true,
+         SaveOutcome::Stopped,
+         1,
+         {"The password is too long for a PDF (at most 127 bytes). Save operation aborted."},
+         {}},
+        {"no renderer",
+         [](ListingOptions&) {},
+         TargetChoice{tree.path("out/list"), OutputType::Pdf},
+         false,
+         SaveOutcome::Failed,
+         1,
+         {},
+         {"PDF output is not available in this build."}},
     };
     for (const Case& c : cases) {
         ui = FakeUi{};
@@ -311,8 +335,7 @@ TEST_F(ListingRunTest, FailingWriteKeepsTheExistingTarget)
         int fd = ::open(tree.path("out/filler").c_str(), O_WRONLY | O_CREAT, 0644);
         ASSERT_GE(fd, 0);
         std::string block(4096, 'f');
-        while (::write(fd, block.data(), block.size()) > 0) {
-        }
+        while (::write(fd, block.data(), block.size()) > 0) {}
         ::close(fd);
         expectedError = "Disk full";
     } else {

@@ -29,10 +29,18 @@ TEST(OptionsFile, GoodLinesSetTheirField)
          [](const ListingOptions& o) { return o.dateFrom == LocalDateTime{2003, 6, 18, 11, 48, 27, 990}; }},
         {"dateTo=2024-02-29",
          [](const ListingOptions& o) { return o.dateTo == LocalDateTime{2024, 2, 29, 11, 49, 24, 450}; }},
-        {"folderColor=#0A0b0C", [](const ListingOptions& o) { return o.folderColor == RgbColor{10, 11, 12}; }},
-        {"fileColor=#ffffff", [](const ListingOptions& o) { return o.fileColor == RgbColor{255, 255, 255}; }},
+        {"folderColor=#0A0b0C",
+         [](const ListingOptions& o) {
+             return o.folderColor == RgbColor{10, 11, 12};
+         }},
+        {"fileColor=#ffffff",
+         [](const ListingOptions& o) {
+             return o.fileColor == RgbColor{255, 255, 255};
+         }},
         {"listingFont=Liberation Sans,12",
-         [](const ListingOptions& o) { return o.listingFont.face == "Liberation Sans" && o.listingFont.pointSize == 12; }},
+         [](const ListingOptions& o) {
+             return o.listingFont.face == "Liberation Sans" && o.listingFont.pointSize == 12;
+         }},
         {"listingFont=A,B,9",
          [](const ListingOptions& o) { return o.listingFont.face == "A,B" && o.listingFont.pointSize == 9; }},
     };
@@ -46,13 +54,12 @@ TEST(OptionsFile, GoodLinesSetTheirField)
 TEST(OptionsFile, BadLinesAreRefused)
 {
     const char* lines[] = {
-        "noSuchField=1",      "ShowName=true",         " showName=true",      "showName =true",
-        "showName",           "showName=yes",          "showName=True",       "showName=",
-        "fieldSpacing=11",    "fieldSpacing=-1",       "fieldSpacing= 2",     "indentSize=3.0",
-        "sizeFilterMode=2",   "sizeFilterMode=-2",     "sizeFilterKb=-5",     "sizeFilterKb=1e3",
-        "dateFrom=2003-13-01", "dateFrom=18.06.2003",  "dateFrom=2003-6-18",  "dateTo=2023-02-29",
-        "dateTo=2024-04-31",  "folderColor=#12345G",   "folderColor=123456",  "fileColor=#1234567",
-        "fileColor=#12345",   "listingFont=Arial",     "listingFont=Arial,0", "listingFont=,8",
+        "noSuchField=1",     "ShowName=true",       " showName=true",      "showName =true",     "showName",
+        "showName=yes",      "showName=True",       "showName=",           "fieldSpacing=11",    "fieldSpacing=-1",
+        "fieldSpacing= 2",   "indentSize=3.0",      "sizeFilterMode=2",    "sizeFilterMode=-2",  "sizeFilterKb=-5",
+        "sizeFilterKb=1e3",  "dateFrom=2003-13-01", "dateFrom=18.06.2003", "dateFrom=2003-6-18", "dateTo=2023-02-29",
+        "dateTo=2024-04-31", "folderColor=#12345G", "folderColor=123456",  "fileColor=#1234567", "fileColor=#12345",
+        "listingFont=Arial", "listingFont=Arial,0", "listingFont=,8",
     };
     for (const char* line : lines) {
         ListingOptions options = startOptions();

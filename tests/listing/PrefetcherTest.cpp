@@ -125,7 +125,9 @@ TEST(Prefetcher, ATreeChangingUnderTheWalkEndsWell)
         }
         EXPECT_EQ(depth, 0);
         EXPECT_NE(std::find_if(log.events.begin(), log.events.end(),
-                               [&](const std::string& e) { return e == "enter " + tree.path("top/d11/e5/deeper/still/") + " 5"; }),
+                               [&](const std::string& e) {
+                                   return e == "enter " + tree.path("top/d11/e5/deeper/still/") + " 5";
+                               }),
                   log.events.end());
     }
 }

@@ -63,10 +63,7 @@ TempTree::TempTree()
     m_root = buffer.data();
 }
 
-TempTree::~TempTree()
-{
-    removeTree(m_root);
-}
+TempTree::~TempTree() { removeTree(m_root); }
 
 std::string TempTree::mkdirp(const std::string& relative)
 {

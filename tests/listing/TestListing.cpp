@@ -4,17 +4,14 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 #include <grp.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace zintrel::test {
 
-ListingOptions startOptions()
-{
-    return ListingOptions::defaults(2024, 1, 1);
-}
+ListingOptions startOptions() { return ListingOptions::defaults(2024, 1, 1); }
 
 SaveEnvironment testEnvironment(std::time_t now)
 {

@@ -87,5 +87,4 @@ Listing sortedListing(const std::string& folder, const ListingOptions& options, 
 // Compares line by line and reports every differing line with its number.
 ::testing::AssertionResult sameLines(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
 
-
 } // namespace zintrel::test

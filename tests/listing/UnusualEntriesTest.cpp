@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -43,8 +43,12 @@ TEST(SpecialEntries, LinksDevicesHiddenAndReadOnly)
     makeSocket(tree.path("top/sock"));
     tree.setTime("top/sock", t1);
     tree.touch("top/sub/inner.txt", 1, t1);
-    for (auto [target, name] : {std::pair{"data.txt", "link-file"}, {"sub", "link-dir"}, {"nowhere", "dangling"},
-                                {"loop-b", "loop-a"}, {"loop-a", "loop-b"}, {".", "self"}}) {
+    for (auto [target, name] : {std::pair{"data.txt", "link-file"},
+                                {"sub", "link-dir"},
+                                {"nowhere", "dangling"},
+                                {"loop-b", "loop-a"},
+                                {"loop-a", "loop-b"},
+                                {".", "self"}}) {
         tree.symlink(target, std::string("top/") + name);
         tree.setTime(std::string("top/") + name, t2);
     }
@@ -57,21 +61,22 @@ TEST(SpecialEntries, LinksDevicesHiddenAndReadOnly)
     Listing listing = sortedListing(tree.path("top"), options, tree.path("out.txt"));
 
     const std::string T1 = "02.01.2020 03:04:05", T2 = "08.07.2021 09:10:11", T3 = "13.12.2022 14:15:16";
-    EXPECT_TRUE(sameLines(listing.entries, sorted({
-                                               " data.txt 4 Kb A " + T1 + " 1 ",
-                                               " .hidden 1 Kb HA " + T1 + " 1 ",
-                                               " ro.txt 3 Kb RA " + T1 + " 1 ",
-                                               " fifo 1 Kb S " + T1 + " 1 ",
-                                               " sock 1 Kb S " + T1 + " 1 ",
-                                               " link-file 4 Kb A " + T1 + " 1 ",
-                                               " sub 0 Kb D " + T3 + " 1 ",
-                                               "   inner.txt 1 Kb A " + T1 + " 2 ",
-                                               " link-dir 0 Kb D " + T3 + " 1 ",
-                                               " dangling 1 Kb  " + T2 + " 1 ",
-                                               " loop-a 1 Kb  " + T2 + " 1 ",
-                                               " loop-b 1 Kb  " + T2 + " 1 ",
-                                               " self 0 Kb D " + T3 + " 1 ",
-                                           })));
+    EXPECT_TRUE(sameLines(listing.entries,
+                          sorted({
+                              " data.txt 4 Kb A " + T1 + " 1 ",
+                              " .hidden 1 Kb HA " + T1 + " 1 ",
+                              " ro.txt 3 Kb RA " + T1 + " 1 ",
+                              " fifo 1 Kb S " + T1 + " 1 ",
+                              " sock 1 Kb S " + T1 + " 1 ",
+                              " link-file 4 Kb A " + T1 + " 1 ",
+                              " sub 0 Kb D " + T3 + " 1 ",
+                              "   inner.txt 1 Kb A " + T1 + " 2 ",
+                              " link-dir 0 Kb D " + T3 + " 1 ",
+                              " dangling 1 Kb  " + T2 + " 1 ",
+                              " loop-a 1 Kb  " + T2 + " 1 ",
+                              " loop-b 1 Kb  " + T2 + " 1 ",
+                              " self 0 Kb D " + T3 + " 1 ",
+                          })));
     EXPECT_EQ(listing.result.folders, 3);
     EXPECT_EQ(listing.result.files, 10);
     EXPECT_EQ(listing.result.totalSizeKb, 21);

@@ -2,9 +2,9 @@
 
 #include "PdfReadBack.h"
 #include "TestFiles.h"
-#include "listing/SaveCancelled.h"
 #include "listing/ListingOptions.h"
 #include "listing/ListingRun.h"
+#include "listing/SaveCancelled.h"
 #include "platform/IoError.h"
 #include "tests/support/TestSupport.h"
 
@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,8 +38,9 @@ Render renderListing(const TestFolder& folder, const std::vector<std::string>& l
     std::string listing = folder.writeListing("listing.txt", lines);
     result.pdf = folder.path("out.pdf");
     ListingPdfRenderer renderer;
-    renderFile(renderer, listing, result.pdf, options,
-                    [&result](const std::string& text) { result.notices.push_back(text); }, cancel);
+    renderFile(
+        renderer, listing, result.pdf, options, [&result](const std::string& text) { result.notices.push_back(text); },
+        cancel);
     return result;
 }
 
@@ -120,7 +121,13 @@ TEST_P(LayoutTest, PlacesEveryLineAndBreaksPagesAtTheBottomLimit)
 INSTANTIATE_TEST_SUITE_P(
     Pages, LayoutTest,
     ::testing::Values(
-        LayoutCase{"LandscapeTenPoint", true, 10, 120, 3, 842, 595,
+        LayoutCase{"LandscapeTenPoint",
+                   true,
+                   10,
+                   120,
+                   3,
+                   842,
+                   595,
                    {{0, 1, 555}, {50, 1, 55}, {51, 2, 555}, {101, 2, 55}, {102, 3, 555}, {119, 3, 385}}},
         LayoutCase{"PortraitFullPageAddsNoEmptyPage", false, 10, 76, 1, 595, 842, {{0, 1, 802}, {75, 1, 52}}},
         LayoutCase{"PortraitOneLineMore", false, 10, 77, 2, 595, 842, {{75, 1, 52}, {76, 2, 802}}},
@@ -184,9 +191,9 @@ TEST(ListingPdfRenderer, DrawsEachLineAsWrittenInTheColourOfItsClass)
         EXPECT_EQ(toUtf8(drawn.text), expected.drawn.empty() ? expected.bytes : expected.drawn) << what;
         EXPECT_NEAR(drawn.x, 40, 1e-6) << what;
         EXPECT_NEAR(drawn.y, 565 - 8.0 * (i + 1), 1e-6) << what;
-        Rgb color = expected.kind == Kind::Black    ? Rgb{0, 0, 0}
-                    : expected.kind == Kind::Folder ? fractions(options.folderColor)
-                                                    : fractions(options.fileColor);
+        Rgb color = expected.kind == Kind::Black ? Rgb{0, 0, 0}
+            : expected.kind == Kind::Folder      ? fractions(options.folderColor)
+                                                 : fractions(options.fileColor);
         expectColor(drawn, color, what);
     }
 }
@@ -206,9 +213,9 @@ TEST_P(SearchTest, TextCanBeFoundByItsCharacters)
     TestFolder folder;
     ListingOptions options;
     options.listingFont.face = GetParam().face;
-    const std::vector<std::string> lines = {"Processed: /home/anna", " \xC3\xA9.txt  1 Kb  A",
-                                            " \xE4\xB8\xAD\xE6\x96\x87.txt  1 Kb  A", " office.txt  2 Kb  A",
-                                            " file.txt  2 Kb  A", " fluffy.txt  2 Kb  A"};
+    const std::vector<std::string> lines
+        = {"Processed: /home/anna", " \xC3\xA9.txt  1 Kb  A", " \xE4\xB8\xAD\xE6\x96\x87.txt  1 Kb  A",
+           " office.txt  2 Kb  A",  " file.txt  2 Kb  A",     " fluffy.txt  2 Kb  A"};
     Render r = renderListing(folder, lines, options);
     ASSERT_TRUE(r.notices.empty()) << GetParam().face << " is not installed";
 
@@ -235,7 +242,8 @@ TEST(ListingPdfRenderer, FillsTheDocumentInformation)
 {
     TestFolder folder;
     ListingOptions options;
-    options.pdfTitle = "\xC3\x9C" "berblick 2026";
+    options.pdfTitle = "\xC3\x9C"
+                       "berblick 2026";
     options.pdfAuthor = "Jane Roe";
     Render r = renderListing(folder, {"Processed: /srv"}, options);
 
@@ -308,7 +316,9 @@ INSTANTIATE_TEST_SUITE_P(Permissions, SecurityTest,
                                            SecurityCase{"NoPasswordNothingAllowed", false, false, false, false},
                                            SecurityCase{"NoPasswordCopyOnly", false, false, false, true},
                                            SecurityCase{"NoPasswordChangeOnly", false, false, true, false}),
-                         [](const ::testing::TestParamInfo<SecurityCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SecurityCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // ---------------------------------------------------------------------------------------
 // Font
@@ -361,13 +371,13 @@ TEST_P(FontTest, UsesTheListingFontOrTellsAndFallsBack)
     EXPECT_NE(used.find(expected), std::string::npos) << used << " is not " << expected;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faces, FontTest,
-    ::testing::Values(FontCase{"SubstitutedDefaultFace", "MS Sans Serif", false, "LiberationSans"},
-                      FontCase{"InstalledFace", "Liberation Serif", false, "LiberationSerif"},
-                      FontCase{"FaceMatchedWithoutCase", "liberation mono", false, "LiberationMono"},
-                      FontCase{"UnknownFace", "Zintrel No Such Face", true, ""}),
-    [](const ::testing::TestParamInfo<FontCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faces, FontTest,
+                         ::testing::Values(FontCase{"SubstitutedDefaultFace", "MS Sans Serif", false, "LiberationSans"},
+                                           FontCase{"InstalledFace", "Liberation Serif", false, "LiberationSerif"},
+                                           FontCase{"FaceMatchedWithoutCase", "liberation mono", false,
+                                                    "LiberationMono"},
+                                           FontCase{"UnknownFace", "Zintrel No Such Face", true, ""}),
+                         [](const ::testing::TestParamInfo<FontCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------
 // Edge cases and failures
@@ -523,7 +533,9 @@ TEST_P(FileErrorTest, NamesTheFileForTheErrorBox)
 INSTANTIATE_TEST_SUITE_P(Output, FileErrorTest,
                          ::testing::Values(FileErrorCase{"MissingFolder", "no/such/folder/out.pdf", "I/O error 2"},
                                            FileErrorCase{"DiskFull", "/dev/full", "Disk full"}),
-                         [](const ::testing::TestParamInfo<FileErrorCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<FileErrorCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // The drawing goes through a temporary file of its own; it must not outlive the render.
 TEST(ListingPdfRenderer, LeavesNoTemporaryFileBehind)

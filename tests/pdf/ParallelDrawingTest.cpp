@@ -1,8 +1,8 @@
 // A long listing is drawn on several threads at once, a range of pages each, and the
 // pages joined into one document: it must read back exactly as one thread draws it.
 
-#include "pdf/ListingPdfRenderer.h"
 #include "pdf/ParallelDrawing.h"
+#include "pdf/ListingPdfRenderer.h"
 
 #include "PdfReadBack.h"
 #include "TestFiles.h"
@@ -155,15 +155,16 @@ TEST_P(ParallelTest, DrawsWhatOneThreadDraws)
     EXPECT_NE(text.find("emoji\U0001F600 \u4E2D\U00020BB7\u6587.txt"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ranges, ParallelTest,
-    ::testing::Values(ParallelCase{"TwoThreadsPortrait", 2, false, 10, 700, false},
-                      ParallelCase{"ThreeThreadsLandscapeEncrypted", 3, true, 9, 700, true},
-                      ParallelCase{"FourThreadsLargeFont", 4, false, 31, 300, true},
-                      // More threads than pages: one thread a page.
-                      ParallelCase{"MoreThreadsThanPages", 8, true, 12, 120, false},
-                      ParallelCase{"LastLineWithoutItsEnd", 3, false, 10, 400, false, false}),
-    [](const ::testing::TestParamInfo<ParallelCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ranges, ParallelTest,
+                         ::testing::Values(ParallelCase{"TwoThreadsPortrait", 2, false, 10, 700, false},
+                                           ParallelCase{"ThreeThreadsLandscapeEncrypted", 3, true, 9, 700, true},
+                                           ParallelCase{"FourThreadsLargeFont", 4, false, 31, 300, true},
+                                           // More threads than pages: one thread a page.
+                                           ParallelCase{"MoreThreadsThanPages", 8, true, 12, 120, false},
+                                           ParallelCase{"LastLineWithoutItsEnd", 3, false, 10, 400, false, false}),
+                         [](const ::testing::TestParamInfo<ParallelCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Where the lines go follows from their number alone, as drawing them one after another
 // puts them: 30 points from the top, one font size apart, a new page below 50 points.

@@ -105,13 +105,15 @@ TEST_P(PermissionTest, ReachesTheReader)
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, PermissionTest,
-    ::testing::Values(PermissionCase{"None", {0, 0, 0, 0, 0, 0, 0, 0}, false, false, false, false, false, false, false},
-                      PermissionCase{"All", {1, 1, 1, 1, 1, 1, 1, 1}, true, true, true, true, true, true, true},
-                      PermissionCase{"PrintLowQuality", {1, 0, 0, 0, 0, 0, 0, 0}, true, false, false, false, false, false, false},
-                      PermissionCase{"HighQualityNeedsPrint", {0, 0, 0, 0, 0, 0, 0, 1}, false, false, false, false, false, false, false},
-                      PermissionCase{"AnnotateOnly", {0, 0, 0, 1, 0, 0, 0, 0}, false, false, false, false, true, false, false},
-                      PermissionCase{"FormsOnly", {0, 0, 0, 0, 1, 0, 0, 0}, false, false, false, false, false, true, false},
-                      PermissionCase{"AssembleOnly", {0, 0, 0, 0, 0, 1, 0, 0}, false, false, false, false, false, false, true}),
+    ::testing::Values(
+        PermissionCase{"None", {0, 0, 0, 0, 0, 0, 0, 0}, false, false, false, false, false, false, false},
+        PermissionCase{"All", {1, 1, 1, 1, 1, 1, 1, 1}, true, true, true, true, true, true, true},
+        PermissionCase{"PrintLowQuality", {1, 0, 0, 0, 0, 0, 0, 0}, true, false, false, false, false, false, false},
+        PermissionCase{
+            "HighQualityNeedsPrint", {0, 0, 0, 0, 0, 0, 0, 1}, false, false, false, false, false, false, false},
+        PermissionCase{"AnnotateOnly", {0, 0, 0, 1, 0, 0, 0, 0}, false, false, false, false, true, false, false},
+        PermissionCase{"FormsOnly", {0, 0, 0, 0, 1, 0, 0, 0}, false, false, false, false, false, true, false},
+        PermissionCase{"AssembleOnly", {0, 0, 0, 0, 0, 1, 0, 0}, false, false, false, false, false, false, true}),
     [](const ::testing::TestParamInfo<PermissionCase>& info) { return std::string(info.param.name); });
 
 TEST(PdfDocument, OwnerPasswordOpensWithFullRights)
@@ -155,11 +157,12 @@ INSTANTIATE_TEST_SUITE_P(
                       MisuseCase{"InformationKey", [](PdfDocument& d) { d.SetInformation(7, "x"); }},
                       MisuseCase{"PermissionFlag", [](PdfDocument& d) { d.Permissions(2, 0, 0, 0, 0, 0, 0, 0); }},
                       MisuseCase{"EncryptionLevel", [](PdfDocument& d) { d.Encrypt("", "", 2, 0); }},
-                      MisuseCase{"DrawAfterSave", [](PdfDocument& d) {
-                          TestFolder folder;
-                          d.SaveToFile(folder.path("a.pdf"));
-                          d.DrawText(1, 1, "late");
-                      }}),
+                      MisuseCase{"DrawAfterSave",
+                                 [](PdfDocument& d) {
+                                     TestFolder folder;
+                                     d.SaveToFile(folder.path("a.pdf"));
+                                     d.DrawText(1, 1, "late");
+                                 }}),
     [](const ::testing::TestParamInfo<MisuseCase>& info) { return std::string(info.param.name); });
 
 // Characters beyond the Basic Multilingual Plane, drawn by the fallback fonts that have

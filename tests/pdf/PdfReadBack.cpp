@@ -23,8 +23,8 @@ constexpr Matrix kIdentity{1, 0, 0, 1, 0, 0};
 // m1 applied first, then m2.
 Matrix multiply(const Matrix& m1, const Matrix& m2)
 {
-    return {m1[0] * m2[0] + m1[1] * m2[2],        m1[0] * m2[1] + m1[1] * m2[3],
-            m1[2] * m2[0] + m1[3] * m2[2],        m1[2] * m2[1] + m1[3] * m2[3],
+    return {m1[0] * m2[0] + m1[1] * m2[2],         m1[0] * m2[1] + m1[1] * m2[3],
+            m1[2] * m2[0] + m1[3] * m2[2],         m1[2] * m2[1] + m1[3] * m2[3],
             m1[4] * m2[0] + m1[5] * m2[2] + m2[4], m1[4] * m2[1] + m1[5] * m2[3] + m2[5]};
 }
 
@@ -290,7 +290,7 @@ PdfContent readPdf(const std::string& path, const std::string& password)
     if (outlines.isDictionary())
         content.outline = bookmarks(outlines.getKey("/First"), pageNumbers);
     content.outlineShownAtOpen = catalog.getKey("/PageMode").isName()
-                                 && catalog.getKey("/PageMode").getName() == "/UseOutlines";
+        && catalog.getKey("/PageMode").getName() == "/UseOutlines";
 
     QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
     content.author = infoEntry(info, "/Author");
@@ -341,7 +341,8 @@ std::string pdfToText(const std::string& path, const std::string& password)
     QStringList arguments;
     if (!password.empty())
         arguments << "-upw" << QString::fromStdString(password);
-    arguments << "-enc" << "UTF-8" << QString::fromStdString(path) << "-";
+    arguments << "-enc"
+              << "UTF-8" << QString::fromStdString(path) << "-";
     process.start("pdftotext", arguments);
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         throw std::runtime_error("pdftotext failed: " + process.readAllStandardError().toStdString());

@@ -18,7 +18,7 @@ struct DrawnLine {
     double x = 0;
     double y = 0;
     std::u32string text;
-    std::vector<Rgb> colors; // one per glyph
+    std::vector<Rgb> colors;        // one per glyph
     std::vector<std::string> fonts; // base font names used on the line
 };
 
@@ -50,7 +50,7 @@ struct Bookmark {
     bool utf16 = false; // the title is stored as a UTF-16 text string
     int page = 0;       // from 1
     double top = 0;
-    bool open = false;  // shows its children when the outline opens
+    bool open = false; // shows its children when the outline opens
     std::vector<Bookmark> kids;
 };
 

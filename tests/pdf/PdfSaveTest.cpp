@@ -12,15 +12,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <functional>
-#include <sys/stat.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace zintrel;
 
@@ -32,7 +32,10 @@ public:
         : m_target(std::move(target))
     {
     }
-    std::optional<TargetChoice> chooseTarget(const std::string&) override { return TargetChoice{m_target, OutputType::Pdf}; }
+    std::optional<TargetChoice> chooseTarget(const std::string&) override
+    {
+        return TargetChoice{m_target, OutputType::Pdf};
+    }
     bool confirmReplace(const std::string&) override { return true; }
     void showMessage(const std::string& text) override { messages.push_back(text); }
     void showError(const std::string& text) override { errors.push_back(text); }
@@ -49,7 +52,6 @@ public:
 private:
     std::string m_target;
 };
-
 
 std::vector<std::string> namesIn(const std::string& folder)
 {
@@ -131,9 +133,9 @@ TEST(PdfSave, NamesOfAnyDirectionKeepTheColumnOrder)
 {
     SaveScene s;
     test::ScopedTemporaryFolder tmp(s.temporary);
-    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D.txt";     // shalom.txt
+    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D.txt";   // shalom.txt
     const std::string arabic = "\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 1.txt"; // salam 1.txt
-    const std::string override = "abc\xE2\x80\xAEtxt.exe";                     // U+202E inside
+    const std::string override = "abc\xE2\x80\xAEtxt.exe";               // U+202E inside
     for (const std::string& name : {hebrew, arabic, override})
         std::ofstream(s.tree + "/" + name) << "x";
     ListingPdfRenderer renderer;
@@ -219,7 +221,7 @@ TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
             EXPECT_FALSE(b.open) << b.title;
             auto line = std::find_if(pdf.lines.begin(), pdf.lines.end(), [&](const DrawnLine& drawn) {
                 return toUtf8(drawn.text).find(s.tree + "/") != std::string::npos
-                       && toUtf8(drawn.text).find(" " + b.title + "  0 Kb") != std::string::npos;
+                    && toUtf8(drawn.text).find(" " + b.title + "  0 Kb") != std::string::npos;
             });
             ASSERT_NE(line, pdf.lines.end()) << b.title;
             EXPECT_EQ(b.page, line->page) << b.title;

@@ -69,15 +69,25 @@ TEST(PdfTokens, TokenizeObjectStopsAfterStreamOrEndobj)
          {"4", "0", "obj", "<<", "/Length", "3", ">>", "stream"},
          true,
          "4 0 obj\n<< /Length 3 >>\nstream"},
-        {"a stream keyword at the very end", "1 0 obj<<>>stream", {"1", "0", "obj", "<<", ">>", "stream"}, true,
+        {"a stream keyword at the very end",
+         "1 0 obj<<>>stream",
+         {"1", "0", "obj", "<<", ">>", "stream"},
+         true,
          "1 0 obj<<>>stream"},
-        {"endobj ends it; what follows is left alone", "5 0 obj\n[1 2]\nendobj\n6 0 obj 7 endobj",
-         {"5", "0", "obj", "[", "1", "2", "]", "endobj"}, false, "5 0 obj\n[1 2]\nendobj"},
+        {"endobj ends it; what follows is left alone",
+         "5 0 obj\n[1 2]\nendobj\n6 0 obj 7 endobj",
+         {"5", "0", "obj", "[", "1", "2", "]", "endobj"},
+         false,
+         "5 0 obj\n[1 2]\nendobj"},
         {"stream as a name, a string or in a comment is no keyword",
          "7 0 obj % stream\n<< /stream (stream) /S <73747265616d> >>\nendobj",
-         {"7", "0", "obj", "<<", "/stream", "(stream)", "/S", "<73747265616d>", ">>", "endobj"}, false,
+         {"7", "0", "obj", "<<", "/stream", "(stream)", "/S", "<73747265616d>", ">>", "endobj"},
+         false,
          "7 0 obj % stream\n<< /stream (stream) /S <73747265616d> >>\nendobj"},
-        {"endstream is not stream", "8 0 obj endstream endobj", {"8", "0", "obj", "endstream", "endobj"}, false,
+        {"endstream is not stream",
+         "8 0 obj endstream endobj",
+         {"8", "0", "obj", "endstream", "endobj"},
+         false,
          "8 0 obj endstream endobj"},
         {"no end: everything", "9 0 obj 12", {"9", "0", "obj", "12"}, false, "9 0 obj 12"},
     };
@@ -148,15 +158,15 @@ TEST(PdfTokens, TopLevelKeysAreThoseOfTheOutermostDictionary)
         {"names as values are not keys", "<< /A /B /C /D >>", {"/A", "/C"}},
         {"references as values", "<< /A 1 0 R /B 2 0 R /C 3 >>", {"/A", "/B", "/C"}},
         {"a reference whose numbers might pass for values", "<< /A 1 0 R /B /C >>", {"/A", "/B"}},
-        {"nested dictionaries and arrays", "<< /Kids [<< /X 1 >> << /Y [/Z] >>] /D << /E << /F 1 >> >> /Count 2 >>",
+        {"nested dictionaries and arrays",
+         "<< /Kids [<< /X 1 >> << /Y [/Z] >>] /D << /E << /F 1 >> >> /Count 2 >>",
          {"/Kids", "/D", "/Count"}},
         {"a dictionary value right before the close", "<< /A << /B 1 >> >>", {"/A"}},
         {"strings that look like names", "<< /A (/B) /C <2F44> >>", {"/A", "/C"}},
         {"comments between", "<< /A % /Z\n 1 /B 2 >>", {"/A", "/B"}},
         {"an empty dictionary", "<< >>", {}},
         {"an array object has no keys", "[ << /A 1 >> ]", {}},
-        {"a stream's dictionary", "4 0 obj << /Length 10 /Filter /FlateDecode >> stream",
-         {"/Length", "/Filter"}},
+        {"a stream's dictionary", "4 0 obj << /Length 10 /Filter /FlateDecode >> stream", {"/Length", "/Filter"}},
     };
     for (const Case& c : cases) {
         std::vector<PdfToken> tokens = tokenizeObject(c.text).tokens;
@@ -255,8 +265,14 @@ TEST(PdfTokens, ParseInteger)
         const char* text;
         std::int64_t value;
     } good[] = {
-        {"0", 0},   {"42", 42}, {"-7", -7}, {"+3", 3}, {"007", 7}, {"-0", 0},
-        {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+        {"0", 0},
+        {"42", 42},
+        {"-7", -7},
+        {"+3", 3},
+        {"007", 7},
+        {"-0", 0},
+        {"9223372036854775807", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
     };
     for (const Good& c : good) {
         std::optional<std::int64_t> value;

@@ -11,12 +11,15 @@ namespace zintrel {
 class PdfRenderer;
 struct ListingOptions;
 struct RenderHooks;
-}
+} // namespace zintrel
 
 // A private folder for one test, removed with it.
 class TestFolder {
 public:
-    std::string path(const std::string& name) const { return m_dir.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string path(const std::string& name) const
+    {
+        return m_dir.filePath(QString::fromStdString(name)).toStdString();
+    }
     // Writes the lines, each ended by CR LF as listings are.
     std::string writeListing(const std::string& name, const std::vector<std::string>& lines) const;
 
@@ -28,8 +31,7 @@ private:
 // PDF appears only when the whole render succeeded. Throws what the renderer throws, and
 // IoError for a listing or output that cannot be opened.
 void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
-                const zintrel::ListingOptions& options,
-                const std::function<void(const std::string&)>& notice = nullptr,
+                const zintrel::ListingOptions& options, const std::function<void(const std::string&)>& notice = nullptr,
                 const std::atomic<bool>* cancel = nullptr);
 // The same with the hooks given.
 void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,

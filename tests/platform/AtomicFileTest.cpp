@@ -285,7 +285,8 @@ TEST_F(InPlaceTest, AFullDiskLeavesTheFileAsItWas)
     ASSERT_EQ(::chown(target().c_str(), kNobody, kNobody), 0);
     m_inode = statOf(target()).st_ino;
 
-    std::optional<std::string> outcome = runUnprivileged([&] { return save(target(), std::string(65536, 'n'), scratch()); });
+    std::optional<std::string> outcome
+        = runUnprivileged([&] { return save(target(), std::string(65536, 'n'), scratch()); });
     EXPECT_EQ(outcome, "threw zintrel::IoError \"Disk full\n" + target() + "\"");
     expectUntouched();
     EXPECT_EQ(m_folder.names("scratch"), Names{});
@@ -295,8 +296,9 @@ TEST_F(InPlaceTest, AnUnusableTemporaryFolderLeavesTheFileAsItWas)
 {
     std::optional<std::string> outcome
         = runUnprivileged([&] { return save(target(), "new", m_folder.path("nonexistent")); });
-    EXPECT_EQ(outcome, "threw zintrel::IoError \"I/O error 2\n" + target() + "\nTemporary file in "
-                           + m_folder.path("nonexistent") + "\"");
+    EXPECT_EQ(outcome,
+              "threw zintrel::IoError \"I/O error 2\n" + target() + "\nTemporary file in "
+                  + m_folder.path("nonexistent") + "\"");
     expectUntouched();
 }
 

@@ -77,7 +77,7 @@ TEST(DateTimeText, DayCacheAgreesWithTheCLibrary)
         {"UTC", utc(2024, 2, 28)},
         {"Europe/Berlin", utc(2024, 3, 29)},
         {"Europe/Berlin", utc(2024, 10, 25)},
-        {"America/Santiago", utc(2024, 9, 6)},  // the clock skips midnight
+        {"America/Santiago", utc(2024, 9, 6)},     // the clock skips midnight
         {"Australia/Lord_Howe", utc(2024, 10, 4)}, // half-hour change
         {"Asia/Kolkata", utc(2024, 1, 1)},
     };
@@ -107,7 +107,7 @@ TEST(DateTimeText, DayCacheAgreesWithTheCLibrary)
 TEST(DateTimeText, ReusedTextsAgreeWithStrftimeForAnyFormat)
 {
     const DateTimeFormat formats[] = {
-        {"%d.%m.%Y", "%H:%M:%S"}, {"%x", "%X"},          {"%m/%d/%y", "%r"},   {"%A %e %B", "%I:%M %p"},
+        {"%d.%m.%Y", "%H:%M:%S"},      {"%x", "%X"},          {"%m/%d/%y", "%r"}, {"%A %e %B", "%I:%M %p"},
         {"%Y-%j", "%S s after %H:%M"}, {"%F %H:%M", "%T %Z"}, {"[%d]", "%s"},
     };
     ScopedTimeZone zone("Europe/Berlin");
@@ -124,7 +124,7 @@ TEST(DateTimeText, ReusedTextsAgreeWithStrftimeForAnyFormat)
                 std::string expected(buffer, std::strftime(buffer, sizeof buffer, format.dateFormat.c_str(), &tm));
                 if (tm.tm_hour || tm.tm_min || tm.tm_sec)
                     expected += " "
-                                + std::string(buffer, std::strftime(buffer, sizeof buffer, format.timeFormat.c_str(), &tm));
+                        + std::string(buffer, std::strftime(buffer, sizeof buffer, format.timeFormat.c_str(), &tm));
                 std::string got = text.format(again);
                 if (got != expected && ++mismatches <= 3)
                     ADD_FAILURE() << format.dateFormat << " / " << format.timeFormat << ": got \"" << got

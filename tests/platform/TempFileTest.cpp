@@ -43,8 +43,8 @@ TEST(TempFile, FailuresNameTheUsersFileAndTheFolder)
 {
     ScratchFolder folder;
     std::string text;
-    EXPECT_TRUE(throwsError<IoError>(
-        [&] { TempFile file(folder.path("missing"), "p", ".txt", "/home/user/list.pdf"); }, &text));
+    EXPECT_TRUE(throwsError<IoError>([&] { TempFile file(folder.path("missing"), "p", ".txt", "/home/user/list.pdf"); },
+                                     &text));
     EXPECT_EQ(text, "I/O error 2\n/home/user/list.pdf\nTemporary file in " + folder.path("missing"));
 }
 

@@ -40,10 +40,10 @@ struct Child {
 };
 
 struct Launch {
-    std::vector<std::string> args;           // after the program
-    std::vector<std::string> environment;    // NAME=VALUE added to the parent's
-    std::optional<rlim_t> descriptors;       // RLIMIT_NOFILE of the child
-    bool unprivileged = false;               // run as nobody (when we are root)
+    std::vector<std::string> args;        // after the program
+    std::vector<std::string> environment; // NAME=VALUE added to the parent's
+    std::optional<rlim_t> descriptors;    // RLIMIT_NOFILE of the child
+    bool unprivileged = false;            // run as nobody (when we are root)
     std::optional<std::chrono::milliseconds> killAfter;
     int signal = SIGKILL;
 };
@@ -132,8 +132,8 @@ protected:
     // A generated tree of about count entries in tree/.
     void makeTree(int count)
     {
-        std::string command = std::string(ZINTREL_MAKE_TREE) + " '" + path("tree") + "' " + std::to_string(count)
-                              + " >/dev/null";
+        std::string command
+            = std::string(ZINTREL_MAKE_TREE) + " '" + path("tree") + "' " + std::to_string(count) + " >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <exception>
 #include <ctime>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -84,8 +84,7 @@ std::string currentException();
 
 // Passes when work throws an E, and then puts its what() into text when given; fails
 // naming the exception expected and the one that came instead, or that none came.
-template <class E>
-::testing::AssertionResult throwsError(const std::function<void()>& work, std::string* text = nullptr)
+template <class E>::testing::AssertionResult throwsError(const std::function<void()>& work, std::string* text = nullptr)
 {
     try {
         work();
