@@ -10,11 +10,11 @@ std::unique_ptr<zintrel::PdfSupport> g_support;
 
 } // namespace
 
-zintrel::PdfRenderer* zintrelStartPdf(int argc, char** argv)
+const zintrel::OutputMaker* zintrelStartPdf(int argc, char** argv)
 {
     if (!g_support)
         g_support = std::make_unique<zintrel::PdfSupport>(argc, argv);
-    return g_support->renderer();
+    return g_support->pdfOutput();
 }
 
 void zintrelStopPdf() { g_support.reset(); }

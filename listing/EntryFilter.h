@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Attributes.h"
 #include "ListingOptions.h"
 
 #include <cstdint>
@@ -12,16 +13,6 @@
 namespace zintrel {
 
 struct WalkEntry;
-
-// The attribute bits of an entry, with the letters R H S V D A in this order.
-enum AttributeBit : std::uint32_t {
-    kReadOnly = 1,
-    kHidden = 2,
-    kSystem = 4,
-    kVolumeId = 8,
-    kDirectory = 16,
-    kArchive = 32,
-};
 
 // Whether a name fits one mask, both already in capitals.
 bool matchesMask(std::string_view name, std::string_view mask);

@@ -2,7 +2,6 @@
 
 #include "FolderSearch.h"
 #include "Prefetcher.h"
-#include "SaveCancelled.h"
 #include "platform/IoError.h"
 
 #include <algorithm>
@@ -239,8 +238,7 @@ private:
             popFrame();
             return;
         }
-        if (m_context.cancel && m_context.cancel->load(std::memory_order_relaxed))
-            throw SaveCancelled{};
+        m_context.cancel.check();
 
         const std::uint32_t index = frame.nextName++;
         const char* name = frame.batch->names().name(index);
@@ -254,6 +252,7 @@ private:
         }
         WalkEntry entry;
         entry.name = name;
+        entry.folder = m_path;
         entry.level = frame.level;
         entry.size = data.size;
         entry.attributes = data.attributes;

@@ -1,9 +1,10 @@
 #include "PdfDocument.h"
 
 #include "DescriptorDevice.h"
-#include "PdfFinisher.h"
-#include "PdfPermissions.h"
 #include "SupplementaryGlyphs.h"
+#include "pdfrewrite/PdfFinisher.h"
+#include "pdfrewrite/PdfPermissions.h"
+#include "platform/CancelToken.h"
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
 #include "platform/IoError.h"
@@ -334,7 +335,7 @@ void PdfDocument::SaveToFile(const std::string& path)
     if (!fd)
         throw IoError(errno, path);
     OutputFile out(fd.get(), path);
-    SaveTo(out);
+    SaveTo(out, CancelToken::none());
     out.flush();
     if (int error = fd.close())
         throw IoError(error, path);
@@ -350,7 +351,7 @@ void PdfDocument::Impl::finishDrawing()
     device.finish();
 }
 
-void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
+void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
 {
     Impl& d = *m_impl;
     d.finishDrawing();
@@ -371,7 +372,6 @@ void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
     finish.userPassword = d.userPassword;
     finish.ownerPassword = d.ownerPassword;
     finish.permissions = d.permissions;
-    finish.cancel = cancel;
     finish.outline = std::move(d.outline);
     const std::vector<bool>& drawn = d.drawnCharacters;
     finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
@@ -384,7 +384,7 @@ void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
     for (const InputFile& drawing : drawings)
         drawingList.push_back(&drawing);
     try {
-        finishPdf(drawingList, out, finish);
+        finishPdf(drawingList, out, finish, cancel);
     } catch (const IoError&) {
         throw;
     } catch (const std::exception& error) {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 
 namespace zintrel {
 
+class CancelToken;
 class OutputFile;
 class PdfDocument;
 
@@ -91,7 +91,7 @@ public:
     void SaveToFile(const std::string& path);
     // The same into out, which must stand at the start of an empty file; the caller
     // flushes it. Throws SaveCancelled when cancel is raised meanwhile.
-    void SaveTo(OutputFile& out, const std::atomic<bool>* cancel = nullptr);
+    void SaveTo(OutputFile& out, const CancelToken& cancel);
 
 private:
     struct Impl;

@@ -1,7 +1,7 @@
 #include "PdfSupport.h"
 
 #include "FontSubstitutes.h"
-#include "ListingPdfRenderer.h"
+#include "ListingPdfOutput.h"
 
 #include <QGuiApplication>
 
@@ -30,11 +30,11 @@ PdfSupport::PdfSupport(int argc, char** argv)
         std::setlocale(LC_ALL, locale.c_str());
     }
     registerFontSubstitutes();
-    m_renderer = std::make_unique<ListingPdfRenderer>();
+    m_output = std::make_unique<ListingPdfMaker>();
 }
 
 PdfSupport::~PdfSupport() = default;
 
-PdfRenderer* PdfSupport::renderer() { return m_renderer.get(); }
+const OutputMaker* PdfSupport::pdfOutput() const { return m_output.get(); }
 
 } // namespace zintrel

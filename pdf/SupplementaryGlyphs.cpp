@@ -1,6 +1,6 @@
 #include "SupplementaryGlyphs.h"
 
-#include "TrueTypeProgram.h"
+#include "pdfrewrite/TrueTypeProgram.h"
 
 #include <QBuffer>
 #include <QByteArray>

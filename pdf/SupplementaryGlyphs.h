@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PdfFinisher.h"
+#include "pdfrewrite/PdfFinisher.h"
 
 #include <QChar>
 #include <QRawFont>

@@ -104,7 +104,7 @@ QString folderReadError(const QByteArray& path)
 
 } // namespace
 
-TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer)
+TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput)
     : m_dialogs(dialogs)
     , m_shell(shell)
 {
@@ -119,7 +119,7 @@ TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer)
 
     m_targetDialog = std::make_unique<SaveTargetDialog>(m_dialogs, this);
     SaveEnvironment environment;
-    environment.pdfRenderer = pdfRenderer;
+    environment.pdfOutput = pdfOutput;
     m_save = std::make_unique<SaveController>(*this, m_dialogs, m_shell, *m_targetDialog, std::move(environment),
                                               [this](const QString& path) { setFileLabel(path); });
 

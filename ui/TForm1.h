@@ -20,7 +20,7 @@ namespace zintrel {
 class FileListModel;
 class FolderTreeModel;
 class FolderWatcher;
-class PdfRenderer;
+class OutputMaker;
 class SaveController;
 class SaveTargetDialog;
 class ShellOpen;
@@ -34,8 +34,8 @@ class UserDialogs;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // pdfRenderer: what PDF saves are drawn with; null refuses them.
-    TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer);
+    // pdfOutput: what PDF saves are written with; null refuses them.
+    TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput);
     ~TForm1() override;
 
     // The two dialogs, created after this window.

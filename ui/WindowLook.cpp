@@ -1,5 +1,7 @@
 #include "WindowLook.h"
 
+#include "platform/Rounding.h"
+
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -12,31 +14,13 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <cmath>
 
 namespace zintrel {
 
-namespace {
-
-// Halves go to the even neighbour whatever rounding mode the process runs in.
-int roundHalfEven(double value)
-{
-    double floor = std::floor(value);
-    double fraction = value - floor;
-    if (fraction > 0.5)
-        return static_cast<int>(floor) + 1;
-    if (fraction < 0.5)
-        return static_cast<int>(floor);
-    auto whole = static_cast<long long>(floor);
-    return static_cast<int>(whole % 2 == 0 ? whole : whole + 1);
-}
-
-} // namespace
-
 QPoint centredPosition(QSize screenSize, QSize outerSize)
 {
-    int left = roundHalfEven((screenSize.width() - outerSize.width()) / 2.0);
-    int top = roundHalfEven((screenSize.height() - outerSize.height()) / 2.0);
+    int left = static_cast<int>(roundHalfEven((screenSize.width() - outerSize.width()) / 2.0));
+    int top = static_cast<int>(roundHalfEven((screenSize.height() - outerSize.height()) / 2.0));
     return {left, top};
 }
 

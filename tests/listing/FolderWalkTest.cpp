@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <list>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,7 +42,7 @@ TEST(FolderWalk, WorkedExampleByteForByte)
     plan.folder = docs;
     plan.target = target;
     plan.options = startOptions();
-    FakeUi ui;
+    ScriptedUi ui;
     ListingRun run;
     SaveResult result = run.execute(plan, testEnvironment(localTime(2024, 12, 31, 23, 5, 1)), ui);
 
@@ -646,26 +645,6 @@ TEST(FolderWalk, FourThousandLevelsUnderALowDescriptorLimit)
     }
 }
 
-// Unmounts when it goes.
-class ScopedMount {
-public:
-    ScopedMount(const char* type, const std::string& where)
-        : m_where(where)
-    {
-        m_ok = ::mount(type, where.c_str(), type, 0, nullptr) == 0;
-    }
-    ~ScopedMount()
-    {
-        if (m_ok)
-            ::umount2(m_where.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    std::string m_where;
-    bool m_ok = false;
-};
-
 TEST(FolderWalk, KernelFileSystemsAreNotEnteredOtherMountsAre)
 {
     TempTree tree;
@@ -707,7 +686,7 @@ TEST(FolderWalk, UnreadableFolderIsListedButYieldsNothing)
         plan.folder = tree.path("top");
         plan.target = target;
         plan.options = options;
-        FakeUi ui;
+        ScriptedUi ui;
         ListingRun run;
         run.execute(plan, testEnvironment(), ui);
         return std::string("done");

@@ -1,6 +1,6 @@
-#include "pdf/PdfTokens.h"
+#include "pdfrewrite/PdfTokens.h"
 
-#include "pdf/ObjectRewrite.h"
+#include "pdfrewrite/ObjectRewrite.h"
 
 #include <gtest/gtest.h>
 

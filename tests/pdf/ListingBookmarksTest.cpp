@@ -1,9 +1,10 @@
 // The bookmarks a PDF gets from the walk: folder lines of the first three levels, each
 // under its nearest bookmarked ancestor.
 
-#include "listing/ListingOutline.h"
-#include "listing/EntryFilter.h"
-#include "listing/FolderWalk.h"
+#include "pdf/ListingBookmarks.h"
+
+#include "listing/Attributes.h"
+#include "listing/ListingOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +18,10 @@ namespace {
 // "=name level" one listed but not entered (subfolders off, or unreadable), "-name level"
 // a folder not listed (left out by a filter) but entered, "name level" a file line, ">"
 // the end of the folder entered last.
-std::vector<OutlineEntry> record(const std::vector<std::string>& events)
+std::vector<ListingBookmark> record(const std::vector<std::string>& events)
 {
-    OutlineRecorder recorder;
-    recorder.folderEntered(); // the folder listed
+    ListingBookmarks recorder;
+    recorder.folderEntered(false); // the folder listed
     std::int64_t line = 5;
     for (const std::string& event : events) {
         if (event == ">") {
@@ -29,30 +30,28 @@ std::vector<OutlineEntry> record(const std::vector<std::string>& events)
         }
         const bool folder = event[0] == '+' || event[0] == '-' || event[0] == '=';
         const std::size_t blank = event.rfind(' ');
-        WalkEntry entry;
+        ListedEntry entry;
         const std::string name = event.substr(folder ? 1 : 0, blank - (folder ? 1 : 0));
         entry.name = name;
         entry.level = std::stoi(event.substr(blank + 1));
         entry.attributes = folder ? kDirectory : kArchive;
-        if (event[0] == '-')
-            recorder.entryNotListed();
-        else
+        if (event[0] != '-')
             recorder.entry(entry, ++line);
         if (event[0] == '+' || event[0] == '-')
-            recorder.folderEntered();
+            recorder.folderEntered(event[0] == '+');
     }
-    return recorder.entries();
+    return recorder.bookmarks();
 }
 
-std::string describe(const std::vector<OutlineEntry>& entries)
+std::string describe(const std::vector<ListingBookmark>& entries)
 {
     std::string text;
-    for (const OutlineEntry& entry : entries)
+    for (const ListingBookmark& entry : entries)
         text += entry.title + "@" + std::to_string(entry.line) + "<" + std::to_string(entry.parent) + " ";
     return text;
 }
 
-TEST(OutlineRecorder, FolderLinesOfThreeLevelsUnderTheirNearestBookmarkedAncestor)
+TEST(ListingBookmarks, FolderLinesOfThreeLevelsUnderTheirNearestBookmarkedAncestor)
 {
     struct Case {
         const char* what;

@@ -1,4 +1,4 @@
-#include "listing/ListingText.h"
+#include "pdf/BidiIsolates.h"
 
 #include <gtest/gtest.h>
 
@@ -6,26 +6,6 @@
 
 namespace zintrel {
 namespace {
-
-TEST(CompleteTargetName, AppendsTheExtensionOfTheTypeUnlessPresentInAnyCase)
-{
-    struct Case {
-        std::string chosen;
-        OutputType type;
-        std::string expected;
-    } cases[] = {
-        {"list", OutputType::Text, "list.txt"},
-        {"LIST.TXT", OutputType::Text, "LIST.TXT"},
-        {"list.TxT", OutputType::Text, "list.TxT"},
-        {"list.pdf", OutputType::Text, "list.pdf.txt"},
-        {"list.txt", OutputType::Pdf, "list.txt.pdf"},
-        {"List.PdF", OutputType::Pdf, "List.PdF"},
-        {".txt", OutputType::Text, ".txt"},
-        {"listtxt", OutputType::Text, "listtxt.txt"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(completeTargetName(c.chosen, c.type), c.expected) << c.chosen;
-}
 
 TEST(HasRightToLeft, LettersWrittenRightToLeftAndDirectionControls)
 {
@@ -50,6 +30,34 @@ TEST(HasRightToLeft, LettersWrittenRightToLeftAndDirectionControls)
     };
     for (const Case& c : cases)
         EXPECT_EQ(hasRightToLeft(c.text), c.expected) << c.what;
+}
+
+// Only what holds right-to-left text is isolated, and a path as a whole.
+TEST(IsolatedNames, IsolateWhatHoldsRightToLeftTextAndNothingElse)
+{
+    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    const std::string fsi(kIsolateStart), pdi(kIsolateEnd);
+    IsolatedNames names;
+    struct Case {
+        const char* what;
+        std::string folder;
+        std::string name;
+        std::string expectedName;
+        std::string expectedPath;
+    } cases[] = {
+        {"plain", "/top/", "a.txt", "a.txt", "/top/a.txt"},
+        {"right-to-left name", "/top/", hebrew, fsi + hebrew + pdi, fsi + "/top/" + hebrew + pdi},
+        {"right-to-left folder", "/" + hebrew + "/", "a.txt", "a.txt", fsi + "/" + hebrew + "/a.txt" + pdi},
+    };
+    for (const Case& c : cases) {
+        std::string name, path, folder;
+        names.appendName(name, c.name);
+        names.appendPath(path, c.folder, c.name);
+        names.appendFolder(folder, c.folder);
+        EXPECT_EQ(name, c.expectedName) << c.what;
+        EXPECT_EQ(path, c.expectedPath) << c.what;
+        EXPECT_EQ(folder, hasRightToLeft(c.folder) ? fsi + c.folder + pdi : c.folder) << c.what;
+    }
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 #include "PdfPermissions.h"
 
-#include <QRandomGenerator>
+#include "platform/IoError.h"
+
+#include <sys/random.h>
 
 #include <array>
+#include <cerrno>
 #include <stdexcept>
 
 namespace zintrel {
@@ -54,12 +57,18 @@ std::uint32_t permissionValue(int print, int copy, int change, int annotate, int
 std::string randomPassword()
 {
     static const char kHex[] = "0123456789abcdef";
-    std::array<quint32, kRandomPasswordBytes / 4> words{};
-    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    std::array<unsigned char, kRandomPasswordBytes> bytes{};
+    for (std::size_t got = 0; got < bytes.size();) {
+        const ssize_t n = ::getrandom(bytes.data() + got, bytes.size() - got, 0);
+        if (n < 0 && errno != EINTR)
+            throw std::runtime_error("The system's random source cannot be read: " + errorText(errno) + ".");
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
+    }
     std::string text;
-    for (quint32 word : words) {
-        for (int shift = 0; shift < 32; shift += 4)
-            text += kHex[(word >> shift) & 0xF];
+    for (unsigned char byte : bytes) {
+        text += kHex[byte & 0xF];
+        text += kHex[byte >> 4];
     }
     return text;
 }

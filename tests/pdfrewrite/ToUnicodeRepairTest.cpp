@@ -1,4 +1,4 @@
-#include "pdf/ToUnicodeRepair.h"
+#include "pdfrewrite/ToUnicodeRepair.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "PdfOutline.h"
 #include "PdfTokens.h"
 #include "ToUnicodeRepair.h"
-#include "listing/SaveCancelled.h"
+#include "platform/CancelToken.h"
 #include "platform/OutputFile.h"
 
 #include <qpdf/QPDFObjectHandle.hh>
@@ -50,9 +50,11 @@ struct Source {
 
 class Finisher {
 public:
-    Finisher(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish)
+    Finisher(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish,
+             const CancelToken& cancel)
         : m_target(target)
         , m_finish(finish)
+        , m_cancel(cancel)
     {
         if (drawings.empty())
             unreadable("no drawing");
@@ -130,8 +132,7 @@ private:
         Source& source = *m_sources[k];
         const DrawingReader& reader = source.reader;
         for (const ObjectPlace& place : reader.places()) {
-            if (m_finish.cancel && m_finish.cancel->load(std::memory_order_relaxed))
-                throw SaveCancelled{};
+            m_cancel.check();
             const ObjectId id = global(source, place.id);
             if (m_skipped.count(id))
                 continue;
@@ -351,6 +352,7 @@ private:
     std::vector<std::unique_ptr<Source>> m_sources;
     OutputFile& m_target;
     const PdfFinish& m_finish;
+    const CancelToken& m_cancel;
     std::optional<ObjectId> m_infoId;
     std::optional<ObjectId> m_outlineId; // the outline's root; its items are numbered on from it
     std::optional<ObjectId> m_topPages;  // the page tree the drawings' own trees hang from
@@ -366,9 +368,10 @@ private:
 
 } // namespace
 
-void finishPdf(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish)
+void finishPdf(const std::vector<const InputFile*>& drawings, OutputFile& target, const PdfFinish& finish,
+               const CancelToken& cancel)
 {
-    Finisher(drawings, target, finish).run();
+    Finisher(drawings, target, finish, cancel).run();
 }
 
 } // namespace zintrel

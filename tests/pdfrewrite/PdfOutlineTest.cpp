@@ -1,6 +1,6 @@
 // The outline's objects, checked as text: nesting, sibling links, counts and destinations.
 
-#include "pdf/PdfOutline.h"
+#include "pdfrewrite/PdfOutline.h"
 
 #include <gtest/gtest.h>
 

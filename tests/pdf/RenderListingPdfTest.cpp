@@ -1,10 +1,10 @@
-#include "pdf/ListingPdfRenderer.h"
+#include "pdf/RenderListingPdf.h"
 
 #include "PdfReadBack.h"
 #include "TestFiles.h"
 #include "listing/ListingOptions.h"
 #include "listing/ListingRun.h"
-#include "listing/SaveCancelled.h"
+#include "platform/CancelToken.h"
 #include "platform/IoError.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -32,15 +31,13 @@ struct Render {
 };
 
 Render renderListing(const TestFolder& folder, const std::vector<std::string>& lines, const ListingOptions& options,
-                     const std::atomic<bool>* cancel = nullptr)
+                     const CancelToken* cancel = nullptr)
 {
     Render result;
     std::string listing = folder.writeListing("listing.txt", lines);
     result.pdf = folder.path("out.pdf");
-    ListingPdfRenderer renderer;
     renderFile(
-        renderer, listing, result.pdf, options, [&result](const std::string& text) { result.notices.push_back(text); },
-        cancel);
+        listing, result.pdf, options, [&result](const std::string& text) { result.notices.push_back(text); }, cancel);
     return result;
 }
 
@@ -149,7 +146,7 @@ struct ListingLine {
     std::string drawn; // UTF-8 as it must read back; empty: the bytes themselves
 };
 
-TEST(ListingPdfRenderer, DrawsEachLineAsWrittenInTheColourOfItsClass)
+TEST(RenderListingPdf, DrawsEachLineAsWrittenInTheColourOfItsClass)
 {
     const std::vector<ListingLine> listing = {
         {"12/08/26 10:00:00", Kind::Black, ""},
@@ -238,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Faces, SearchTest,
 // ---------------------------------------------------------------------------------------
 // Document information
 
-TEST(ListingPdfRenderer, FillsTheDocumentInformation)
+TEST(RenderListingPdf, FillsTheDocumentInformation)
 {
     TestFolder folder;
     ListingOptions options;
@@ -382,7 +379,7 @@ INSTANTIATE_TEST_SUITE_P(Faces, FontTest,
 // ---------------------------------------------------------------------------------------
 // Edge cases and failures
 
-TEST(ListingPdfRenderer, EmptyListingGivesOneEmptyPageThatIsStillProtected)
+TEST(RenderListingPdf, EmptyListingGivesOneEmptyPageThatIsStillProtected)
 {
     TestFolder folder;
     ListingOptions options;
@@ -397,7 +394,7 @@ TEST(ListingPdfRenderer, EmptyListingGivesOneEmptyPageThatIsStillProtected)
     EXPECT_EQ(pdf.encryption.revision, 6);
 }
 
-TEST(ListingPdfRenderer, ReadsLineEndsOfEveryKindAndVeryLongLines)
+TEST(RenderListingPdf, ReadsLineEndsOfEveryKindAndVeryLongLines)
 {
     TestFolder folder;
     std::string longName(5000, 'x');
@@ -409,9 +406,8 @@ TEST(ListingPdfRenderer, ReadsLineEndsOfEveryKindAndVeryLongLines)
             << " last  1 Kb"; // no line end at all
     }
     ListingOptions options;
-    ListingPdfRenderer renderer;
     std::string pdfPath = folder.path("out.pdf");
-    renderFile(renderer, listing, pdfPath, options, nullptr, nullptr);
+    renderFile(listing, pdfPath, options, nullptr, nullptr);
 
     PdfContent pdf = readPdf(pdfPath);
     ASSERT_EQ(pdf.lines.size(), 3u);
@@ -420,15 +416,7 @@ TEST(ListingPdfRenderer, ReadsLineEndsOfEveryKindAndVeryLongLines)
     EXPECT_EQ(toUtf8(pdf.lines[2].text), " last  1 Kb");
 }
 
-enum class Failure {
-    MissingListing,
-    MissingOutputFolder,
-    PasswordsDiffer,
-    PasswordEmpty,
-    PasswordTooLong,
-    HugeFont,
-    Cancelled
-};
+enum class Failure { MissingListing, MissingOutputFolder, HugeFont, Cancelled };
 
 struct FailureCase {
     const char* name;
@@ -447,7 +435,7 @@ TEST_P(FailureTest, ThrowsAndWritesNoDocument)
     std::string listing = folder.writeListing("listing.txt", {"Processed: /srv", " a.txt  1 Kb  A"});
     std::string output = folder.path("out.pdf");
     ListingOptions options;
-    std::atomic<bool> cancel{false};
+    CancelToken cancel;
     switch (c.failure) {
     case Failure::MissingListing:
         listing = folder.path("gone.txt");
@@ -455,31 +443,15 @@ TEST_P(FailureTest, ThrowsAndWritesNoDocument)
     case Failure::MissingOutputFolder:
         output = folder.path("no/such/folder/out.pdf");
         break;
-    case Failure::PasswordsDiffer:
-        options.pdfSecurity = true;
-        options.pdfPassword = "secret";
-        options.pdfPasswordConfirm = "Secret";
-        break;
-    case Failure::PasswordEmpty:
-        options.pdfSecurity = true;
-        break;
-    case Failure::PasswordTooLong:
-        // 64 two-byte letters: 128 bytes of UTF-8, one more than AES-256 reads.
-        options.pdfSecurity = true;
-        for (int i = 0; i < 64; ++i)
-            options.pdfPassword += "\xC3\xA9";
-        options.pdfPasswordConfirm = options.pdfPassword;
-        break;
     case Failure::HugeFont:
         options.listingFont.pointSize = 2147483647;
         break;
     case Failure::Cancelled:
-        cancel = true;
+        cancel.cancel();
         break;
     }
 
-    ListingPdfRenderer renderer;
-    auto render = [&] { renderFile(renderer, listing, output, options, nullptr, &cancel); };
+    auto render = [&] { renderFile(listing, output, options, nullptr, &cancel); };
     std::string text;
     if (c.failure == Failure::Cancelled) {
         EXPECT_TRUE(test::throwsError<SaveCancelled>(render));
@@ -498,13 +470,7 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, FailureTest,
     ::testing::Values(FailureCase{"MissingListing", Failure::MissingListing, ""},
                       FailureCase{"MissingOutputFolder", Failure::MissingOutputFolder, ""},
-                      FailureCase{"PasswordsDiffer", Failure::PasswordsDiffer,
-                                  "Passwords do not match or not entered. Save operation aborted."},
-                      FailureCase{"PasswordEmpty", Failure::PasswordEmpty,
-                                  "Passwords do not match or not entered. Save operation aborted."},
                       FailureCase{"HugeFont", Failure::HugeFont, "The text size must lie between 1 and 14400 points."},
-                      FailureCase{"PasswordTooLong", Failure::PasswordTooLong,
-                                  "The password is too long for a PDF (at most 127 bytes). Save operation aborted."},
                       FailureCase{"Cancelled", Failure::Cancelled, ""}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
@@ -524,9 +490,8 @@ TEST_P(FileErrorTest, NamesTheFileForTheErrorBox)
     TestFolder folder;
     std::string listing = folder.writeListing("listing.txt", {"Processed: /srv", " a.txt  1 Kb  A"});
     std::string output = c.output.front() == '/' ? c.output : folder.path(c.output);
-    ListingPdfRenderer renderer;
     std::string text;
-    EXPECT_TRUE(test::throwsError<IoError>([&] { renderFile(renderer, listing, output, ListingOptions{}); }, &text));
+    EXPECT_TRUE(test::throwsError<IoError>([&] { renderFile(listing, output, ListingOptions{}); }, &text));
     EXPECT_EQ(text, c.text + "\n" + output);
 }
 
@@ -538,7 +503,7 @@ INSTANTIATE_TEST_SUITE_P(Output, FileErrorTest,
                          });
 
 // The drawing goes through a temporary file of its own; it must not outlive the render.
-TEST(ListingPdfRenderer, LeavesNoTemporaryFileBehind)
+TEST(RenderListingPdf, LeavesNoTemporaryFileBehind)
 {
     TestFolder folder;
     std::string temporary = folder.path("tmp");
@@ -546,12 +511,11 @@ TEST(ListingPdfRenderer, LeavesNoTemporaryFileBehind)
     test::ScopedTemporaryFolder tmp(temporary);
 
     std::string listing = folder.writeListing("listing.txt", entryLines(200));
-    ListingPdfRenderer renderer;
-    renderFile(renderer, listing, folder.path("done.pdf"), ListingOptions{}, nullptr, nullptr);
-    std::atomic<bool> cancel{true};
-    EXPECT_THROW(renderFile(renderer, listing, folder.path("cancelled.pdf"), ListingOptions{}, nullptr, &cancel),
-                 SaveCancelled);
-    EXPECT_THROW(renderFile(renderer, listing, "/dev/full", ListingOptions{}, nullptr, nullptr), IoError);
+    renderFile(listing, folder.path("done.pdf"), ListingOptions{}, nullptr, nullptr);
+    CancelToken cancel;
+    cancel.cancel();
+    EXPECT_THROW(renderFile(listing, folder.path("cancelled.pdf"), ListingOptions{}, nullptr, &cancel), SaveCancelled);
+    EXPECT_THROW(renderFile(listing, "/dev/full", ListingOptions{}, nullptr, nullptr), IoError);
 
     EXPECT_TRUE(std::filesystem::is_empty(temporary));
     EXPECT_TRUE(std::filesystem::exists(listing)); // the caller's to remove

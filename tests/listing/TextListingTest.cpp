@@ -3,8 +3,8 @@
 
 #include "listing/EntryFilter.h"
 #include "listing/FolderWalk.h"
-#include "listing/ListingLineWriter.h"
-#include "platform/DateTimeText.h"
+#include "listing/ListingSink.h"
+#include "listing/TextListing.h"
 #include "platform/OutputFile.h"
 
 #include <gtest/gtest.h>
@@ -92,22 +92,49 @@ struct Written {
     std::int64_t totalSizeKb = 0;
 };
 
-Written write(const ListingOptions& options, const std::vector<Step>& steps)
+// The entry lines the walk's steps give, through the sink that counts them (and filters
+// them by options), or, unfiltered, straight into the text listing.
+Written write(const ListingOptions& options, const std::vector<Step>& steps, bool filtered = true)
 {
     MemoryFile memory;
     OutputFile out(memory.fd(), "in memory");
-    DateTimeText dates(kFormat);
-    ListingLineWriter writer(options, out, dates);
+    TextListing text(options, out, kFormat);
+    EntryFilter filter(options);
+    ListingRunState state;
+    ListingSink sink(filter, text, state, nullptr);
+    std::vector<std::string> folders;
     for (const Step& step : steps) {
         switch (step.kind) {
         case Step::Enter:
-            writer.folderEntered(step.path);
+            folders.push_back(step.path);
+            if (filtered)
+                sink.folderEntered(folders.back(), static_cast<int>(folders.size()));
+            else
+                text.folderEntered(folders.back(), static_cast<int>(folders.size()), false);
             break;
-        case Step::Entry:
-            writer.write(step.entry);
+        case Step::Entry: {
+            WalkEntry entry = step.entry;
+            entry.folder = folders.back();
+            if (filtered) {
+                sink.entry(entry);
+                break;
+            }
+            ListedEntry listed;
+            listed.name = entry.name;
+            listed.folder = entry.folder;
+            listed.size = entry.size;
+            listed.attributes = entry.attributes;
+            listed.time = entry.time;
+            listed.level = entry.level;
+            text.entry(listed);
             break;
+        }
         case Step::Leave:
-            writer.folderLeft();
+            if (filtered)
+                sink.folderLeft();
+            else
+                text.folderLeft();
+            folders.pop_back();
             break;
         }
     }
@@ -115,15 +142,17 @@ Written write(const ListingOptions& options, const std::vector<Step>& steps)
     Written written;
     written.bytes = memory.content();
     written.lines = listingLines(written.bytes);
-    written.folders = writer.folders();
-    written.files = writer.files();
-    written.totalSizeKb = writer.totalSizeKb();
+    const ListingTotals totals = sink.totals();
+    written.folders = totals.folders;
+    written.files = totals.files;
+    written.totalSizeKb = totals.totalSizeKb;
+    EXPECT_EQ(text.linesWritten(), static_cast<std::int64_t>(written.lines.size()));
     return written;
 }
 
 using Set = std::function<void(ListingOptions&)>;
 
-TEST(ListingLineWriter, ColumnsSpacingAndIndentation)
+TEST(TextListing, ColumnsSpacingAndIndentation)
 {
     const std::vector<Step> tree = {
         enter("/top/"),
@@ -201,7 +230,7 @@ TEST(ListingLineWriter, ColumnsSpacingAndIndentation)
     }
 }
 
-TEST(ListingLineWriter, AttributeLettersInTheirOrder)
+TEST(TextListing, AttributeLettersInTheirOrder)
 {
     struct Case {
         const char* what;
@@ -218,13 +247,13 @@ TEST(ListingLineWriter, AttributeLettersInTheirOrder)
         ListingOptions options = startOptions();
         options.showName = options.showSize = options.showDateTime = options.showPath = options.showLevel = false;
         options.fieldSpacing = 1;
-        Written written = write(options, {enter("/top/"), file("x", 0, 1, 0, c.attributes), leave()});
+        Written written = write(options, {enter("/top/"), file("x", 0, 1, 0, c.attributes), leave()}, false);
         EXPECT_TRUE(sameLines(written.lines, {c.expected})) << c.what;
     }
 }
 
 // A folder of seven characters, like "C:\Docs": the line of notes.txt is 74 characters long.
-TEST(ListingLineWriter, WorkedExampleLine)
+TEST(TextListing, WorkedExampleLine)
 {
     const std::string docs = "/u/Docs";
     Written written = write(startOptions(),
@@ -244,7 +273,7 @@ TEST(ListingLineWriter, WorkedExampleLine)
     EXPECT_EQ(written.totalSizeKb, 3);
 }
 
-TEST(ListingLineWriter, ControlBytesInNamesAndPathsBecomeQuestionMarks)
+TEST(TextListing, ControlBytesInNamesAndPathsBecomeQuestionMarks)
 {
     struct Case {
         const char* what;
@@ -271,7 +300,7 @@ TEST(ListingLineWriter, ControlBytesInNamesAndPathsBecomeQuestionMarks)
     }
 }
 
-TEST(ListingLineWriter, PathColumnAfterReturningFromSubfolders)
+TEST(TextListing, PathColumnAfterReturningFromSubfolders)
 {
     ListingOptions options = startOptions();
     options.showName = options.showSize = options.showAttributes = options.showDateTime = options.showLevel = false;
@@ -319,7 +348,7 @@ TEST(ListingLineWriter, PathColumnAfterReturningFromSubfolders)
                           }));
 }
 
-TEST(ListingLineWriter, SizesAndCounters)
+TEST(TextListing, SizesAndCounters)
 {
     const long long huge = (3LL << 40) + 1536;
     struct Case {
