@@ -4,8 +4,8 @@ namespace zintrel {
 class OutputMaker;
 }
 
-// The harness's PDF output, in a module of its own: a text listing never loads Qt or qpdf,
-// so its timings are the engine's and not the loading of some fifty libraries.
+// The harness's PDF output, in a module of its own: a text listing never loads the font,
+// shaping and PDF libraries, so its timings are the engine's and not their loading.
 extern "C" {
 // Starts what PDF output needs (once) and returns what makes the PDF output, which lives
 // until zintrelStopPdf().

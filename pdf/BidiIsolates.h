@@ -7,11 +7,12 @@
 
 namespace zintrel {
 
-// Unicode's first strong isolate and pop directional isolate, in UTF-8. Around a name in
-// the listing a PDF is drawn from, they keep a right-to-left name (or one holding a
-// direction override) inside its own column: the line stays left to right.
-inline constexpr std::string_view kIsolateStart = "\xE2\x81\xA8";
-inline constexpr std::string_view kIsolateEnd = "\xE2\x81\xA9";
+// Around a name in the listing a PDF is drawn from, these keep a right-to-left name (or
+// one holding a direction override) inside its own column: the line stays left to right.
+// They are the drawing's own marks for a bidi isolate (TextShaper), bytes no listing line
+// holds otherwise, so that a first strong isolate in a name stays part of the name.
+inline constexpr std::string_view kIsolateStart = "\x01";
+inline constexpr std::string_view kIsolateEnd = "\x02";
 
 // Whether UTF-8 text holds a letter written right to left (Hebrew, Arabic, ...) or a
 // character that sets the direction itself: only such a name can move the columns around

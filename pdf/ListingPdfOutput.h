@@ -15,8 +15,7 @@ namespace zintrel {
 // The PDF listing. The walk's lines go to a temporary text file, as the text listing has
 // them but for right-to-left names, which are put in isolates; the bookmarks are noted on
 // the way, by the numbers of their lines. finish() then lays the text out as a PDF into
-// setup.out (RenderListingPdf). Needs a QGuiApplication. The temporary text never outlives
-// the output.
+// setup.out (RenderListingPdf). The temporary text never outlives the output.
 class ListingPdfOutput : public ListingOutput {
 public:
     explicit ListingPdfOutput(const OutputSetup& setup);

@@ -19,50 +19,45 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 constexpr std::int64_t kProgressLines = 256;
-constexpr std::size_t kScanBuffer = 1 << 20;
 
 // A thread gives up because another one failed.
 struct Stopped {};
 
 // Where each page's lines begin in the listing, and how many lines it has, its last one
-// with or without a line end, as LineReader reads them.
+// with or without a line end, as LineReader reads them. Every line that is not all
+// printable ASCII goes to prepare on the way, in the listing's order.
 struct PageStarts {
     std::vector<std::uint64_t> offsets; // of every page's first line
     std::int64_t lines = 0;
 };
 
-PageStarts pageStarts(const InputFile& file, const PageLayout& layout)
+bool printableAscii(const std::string& line)
+{
+    for (unsigned char c : line) {
+        if (c < 0x20 || c >= 0x7F)
+            return false;
+    }
+    return true;
+}
+
+PageStarts pageStarts(const InputFile& file, const PageLayout& layout, const LinePreparer& prepare)
 {
     PageStarts starts;
-    std::string buffer(kScanBuffer, '\0');
-    std::uint64_t at = 0;
+    LineReader reader(file);
+    std::string line;
     std::int64_t nextStart = 0; // the line that begins the next page
-    bool open = false;          // bytes of a line without its end yet
     for (;;) {
-        const std::size_t got = file.readAt(at, buffer.data(), buffer.size());
-        if (got == 0)
+        const std::uint64_t at = reader.offset();
+        if (!reader.next(line))
             break;
-        const char* data = buffer.data();
-        const char* end = data + got;
-        const char* p = data;
-        while (p < end) {
-            if (!open && starts.lines == nextStart) {
-                starts.offsets.push_back(at + static_cast<std::uint64_t>(p - data));
-                nextStart = layout.firstLineOf(static_cast<int>(starts.offsets.size()));
-            }
-            const char* newline = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            if (!newline) {
-                open = true;
-                break;
-            }
-            open = false;
-            ++starts.lines;
-            p = newline + 1;
+        if (starts.lines == nextStart) {
+            starts.offsets.push_back(at);
+            nextStart = layout.firstLineOf(static_cast<int>(starts.offsets.size()));
         }
-        at += got;
-    }
-    if (open)
         ++starts.lines;
+        if (prepare && !printableAscii(line))
+            prepare(line);
+    }
     return starts;
 }
 
@@ -99,8 +94,8 @@ std::int64_t PageLayout::firstLineOf(int page) const
 }
 
 void drawPages(PdfDocument& document, const InputFile& listing, const PageLayout& layout, int threads,
-               const LineDrawer& draw, const PartMaker& makePart, const CancelToken& cancel,
-               const std::function<void(std::int64_t lines, int pages)>& progress)
+               const LineDrawer& draw, const PartMaker& makePart, const LinePreparer& prepare,
+               const CancelToken& cancel, const std::function<void(std::int64_t lines, int pages)>& progress)
 {
     // Whole pages for every thread, about as many each; the lines counted as they will
     // be read. One thread reads on to the end.
@@ -108,7 +103,7 @@ void drawPages(PdfDocument& document, const InputFile& listing, const PageLayout
     std::int64_t lineCount = std::numeric_limits<std::int64_t>::max();
     threads = std::max(threads, 1);
     if (threads > 1) {
-        starts = pageStarts(listing, layout);
+        starts = pageStarts(listing, layout, prepare);
         lineCount = starts.lines;
         threads = std::clamp(threads, 1, std::max<int>(1, static_cast<int>(starts.offsets.size())));
     }

@@ -43,16 +43,22 @@ private:
 using LineDrawer = std::function<void(PdfDocument& document, const std::string& line, int y)>;
 // Makes a document set up as the first one is (page size, font, text size), for a part.
 using PartMaker = std::function<std::unique_ptr<PdfDocument>()>;
+// Told every line of the listing that is not all printable ASCII, in order, before the
+// threads draw any: what drawing it will need is settled in the order one thread would
+// settle it.
+using LinePreparer = std::function<void(const std::string& line)>;
 
 // Draws every line of listing into document (whose first page is the current one) as
 // layout places them, on threads threads at once, the calling one among them: each draws
 // a range of whole pages into a document of its own, and the other documents' pages are
-// then appended in order. One thread draws the whole listing into document itself.
+// then appended in order. One thread draws the whole listing into document itself; more
+// threads first read the listing through once, for where each page begins and for
+// prepare.
 // progress is told the lines drawn so far and the pages begun, now and then, on the
 // calling thread. Throws SaveCancelled when cancel is raised, or the first failure of any
 // thread; the other threads stop then too.
 void drawPages(PdfDocument& document, const InputFile& listing, const PageLayout& layout, int threads,
-               const LineDrawer& draw, const PartMaker& makePart, const CancelToken& cancel,
-               const std::function<void(std::int64_t lines, int pages)>& progress);
+               const LineDrawer& draw, const PartMaker& makePart, const LinePreparer& prepare,
+               const CancelToken& cancel, const std::function<void(std::int64_t lines, int pages)>& progress);
 
 } // namespace zintrel

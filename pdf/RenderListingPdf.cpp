@@ -128,17 +128,14 @@ void RenderListingPdf(const InputFile& listing, OutputFile& target, const Listin
     const int fontSize = options.listingFont.pointSize;
     const PageLayout layout(document.pageheight(), fontSize, kTopMargin, kBottomLimit);
     auto draw = [&options](PdfDocument& part, const std::string& line, int y) { drawLine(part, line, y, options); };
-    auto makePart = [&] {
-        auto part = std::make_unique<PdfDocument>(target.displayPath());
-        setUp(*part);
-        return part;
-    };
+    auto makePart = [&document] { return document.makePart(); };
+    auto prepare = [&document](const std::string& line) { document.PrepareText(line); };
     auto tell = [&](std::int64_t lines, int pages) {
         if (how.progress)
             how.progress->drawing(lines, how.lineCount, pages);
     };
-    drawPages(document, listing, layout, drawingThreads(how.threads, how.lineCount, layout), draw, makePart, how.cancel,
-              tell);
+    drawPages(document, listing, layout, drawingThreads(how.threads, how.lineCount, layout), draw, makePart, prepare,
+              how.cancel, tell);
     // Each bookmark leads to where its line went, shown at the top of the window.
     if (how.bookmarks) {
         for (const ListingBookmark& bookmark : *how.bookmarks) {

@@ -37,7 +37,6 @@ struct PdfRendering {
 // document information and the chosen permissions and passwords. Reads the listing from
 // its start and writes the finished PDF to target (which the caller flushes and puts in
 // place). Every failure throws an exception whose what() is the text for the error box.
-// Needs a QGuiApplication.
 // "Zintrel Software   (https://www.example.org/)"
 std::string makerInformation();
 // "Zintrel v1.0 (https://www.example.org/)"

@@ -1,8 +1,10 @@
 #include "WindowLook.h"
 
+#include "pdf/FontSubstitutes.h"
 #include "platform/Rounding.h"
 
 #include <QCheckBox>
+#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -103,6 +105,15 @@ QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, co
     button->setIconSize(iconSize);
     button->setToolTip(hint);
     return button;
+}
+
+void registerFontSubstitutes()
+{
+    const QString family = QString::fromLatin1(kWindowFontFace);
+    QStringList substitutes;
+    for (const std::string& substitute : fontSubstitutes(family.toStdString()))
+        substitutes << QString::fromStdString(substitute);
+    QFont::insertSubstitutions(family, substitutes);
 }
 
 } // namespace zintrel

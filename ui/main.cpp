@@ -6,7 +6,6 @@
 #include "TfrmOptions.h"
 #include "UserDialogs.h"
 #include "WindowLook.h"
-#include "pdf/FontSubstitutes.h"
 #include "pdf/ListingPdfOutput.h"
 #include "platform/ShellOpen.h"
 

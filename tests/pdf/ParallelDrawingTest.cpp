@@ -248,7 +248,7 @@ TEST(ParallelDrawing, AFullDiskIsToldAsSuchNotAsACancel)
     TestFolder folder;
     const std::string small = folder.path("small");
     std::filesystem::create_directories(small);
-    test::ScopedMount mount("tmpfs", small, "size=256k");
+    test::ScopedMount mount("tmpfs", small, "size=32k");
     if (!mount.ok())
         GTEST_SKIP() << "no tmpfs can be mounted here";
     std::filesystem::create_directories(small + "/tmp");

@@ -199,7 +199,10 @@ TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
     // Each bookmark leads to its line: its page, and the top of the line's text.
     std::function<void(const std::vector<Bookmark>&)> check = [&](const std::vector<Bookmark>& list) {
         for (const Bookmark& b : list) {
-            EXPECT_TRUE(b.utf16) << b.title;
+            // Titles of plain ASCII as they are; others in UTF-16.
+            const bool ascii = std::all_of(b.title.begin(), b.title.end(),
+                                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+            EXPECT_EQ(b.utf16, !ascii) << b.title;
             EXPECT_FALSE(b.open) << b.title;
             auto line = std::find_if(pdf.lines.begin(), pdf.lines.end(), [&](const DrawnLine& drawn) {
                 return toUtf8(drawn.text).find(s.tree + "/") != std::string::npos
