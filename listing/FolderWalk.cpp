@@ -93,9 +93,9 @@ public:
             m_path += '/';
         int fd = openRetrying(AT_FDCWD, folder.c_str(), 0);
         if (fd < 0)
-            throw IoError(errno, folder, kUnreadableStartFolder);
+            throw startFolderError(errno, folder);
         if (int error = pushFrame(fd, level, nullptr))
-            throw IoError(error, folder, kUnreadableStartFolder);
+            throw startFolderError(error, folder);
         while (!m_frames.empty())
             step();
     }
@@ -311,6 +311,11 @@ private:
 };
 
 } // namespace
+
+IoError startFolderError(int error, const std::string& folder)
+{
+    return IoError(error, folder, outOfDescriptors(error) ? kStartFolderTooManyFiles : kUnreadableStartFolder);
+}
 
 void walkFolder(const std::string& folder, int level, WalkSink& sink, const WalkContext& context)
 {
