@@ -3,6 +3,7 @@
 #include "PdfDocument.h"
 #include "listing/SaveCancelled.h"
 #include "platform/InputFile.h"
+#include "platform/SaveSteps.h"
 
 #include <algorithm>
 #include <chrono>
@@ -200,6 +201,7 @@ void drawInParallel(PdfDocument& document, const InputFile& listing, const PageL
         } catch (const Stopped&) {
         }
     }
+    reachSaveStep(kStepRangesDrawn);
     for (int range = 1; range < threads; ++range)
         document.AppendPages(std::move(parts[range]));
 }

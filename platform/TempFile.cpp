@@ -1,6 +1,7 @@
 #include "TempFile.h"
 
 #include "IoError.h"
+#include "SaveSteps.h"
 #include "SignalCleanup.h"
 
 #include <cerrno>
@@ -51,27 +52,31 @@ TempFile::TempFile(const std::string& folder, const std::string& prefix, const s
                    const std::string& displayPath, mode_t mode)
     : m_folder(folder)
     , m_displayPath(displayPath)
+    , m_prefix(prefix)
+    , m_suffix(suffix)
 {
-    FileDescriptor folderFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd)
+    m_folderFd.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folderFd)
         throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
-    create(folderFd.get(), prefix, suffix, mode);
-    m_folderFd = std::move(folderFd);
+    create(prefix, suffix, mode);
 }
 
 TempFile::TempFile(int folderFd, const std::string& folder, const std::string& prefix, const std::string& suffix,
                    const std::string& displayPath, mode_t mode)
     : m_folder(folder)
     , m_displayPath(displayPath)
+    , m_prefix(prefix)
+    , m_suffix(suffix)
 {
     m_folderFd.reset(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
     if (!m_folderFd)
         throw IoError(errno, m_displayPath, "Temporary file in " + m_folder);
-    create(m_folderFd.get(), prefix, suffix, mode);
+    create(prefix, suffix, mode);
 }
 
-void TempFile::create(int folderFd, const std::string& prefix, const std::string& suffix, mode_t mode)
+void TempFile::create(const std::string& prefix, const std::string& suffix, mode_t mode)
 {
+    const int folderFd = m_folderFd.get();
     m_fd.reset(::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
     if (m_fd)
         return;
@@ -83,7 +88,7 @@ void TempFile::create(int folderFd, const std::string& prefix, const std::string
         // still finds it. Should the name be taken after all, a signal in this moment
         // would remove another save's temporary file, which that save only reaches
         // through its open descriptor.
-        m_cleanup = std::make_unique<SignalCleanup>(path());
+        m_cleanup = std::make_unique<SignalCleanup>(folderFd, m_name);
         m_fd.reset(::openat(folderFd, m_name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         const int error = errno;
         if (m_fd) {
@@ -110,14 +115,20 @@ std::string TempFile::path() const
     return m_folder.ends_with('/') ? m_folder + m_name : m_folder + "/" + m_name;
 }
 
+int TempFile::linkUnnamed(int folderFd, const std::string& name) const
+{
+    int rc = ::linkat(AT_FDCWD, procPath(m_fd.get()).c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
+    // Without /proc only the privileged way is left.
+    if (rc != 0 && errno == ENOENT)
+        rc = ::linkat(m_fd.get(), "", folderFd, name.c_str(), AT_EMPTY_PATH);
+    return rc;
+}
+
 void TempFile::linkAs(int folderFd, const std::string& name)
 {
     int rc;
     if (anonymous()) {
-        rc = ::linkat(AT_FDCWD, procPath(m_fd.get()).c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
-        // Without /proc only the privileged way is left.
-        if (rc != 0 && errno == ENOENT)
-            rc = ::linkat(m_fd.get(), "", folderFd, name.c_str(), AT_EMPTY_PATH);
+        rc = linkUnnamed(folderFd, name);
     } else {
         // renameat would replace an existing name; the caller asked for EEXIST instead.
         rc = ::linkat(m_folderFd.get(), m_name.c_str(), folderFd, name.c_str(), 0);
@@ -128,6 +139,35 @@ void TempFile::linkAs(int folderFd, const std::string& name)
         throw IoError(errno, m_displayPath);
     m_name.clear();
     m_cleanup.reset();
+}
+
+void TempFile::replace(int folderFd, const std::string& name)
+{
+    if (!anonymous()) {
+        if (::renameat(m_folderFd.get(), m_name.c_str(), folderFd, name.c_str()) != 0)
+            throw IoError(errno, m_displayPath);
+        m_name.clear();
+        m_cleanup.reset();
+        return;
+    }
+    // A file without a name cannot be renamed over another: it gets one beside the target
+    // for the moment between the two steps.
+    for (int attempt = 0;; ++attempt) {
+        const std::string beside = uniqueName(m_prefix, m_suffix);
+        SignalCleanup registered(folderFd, beside);
+        if (linkUnnamed(folderFd, beside) != 0) {
+            if (errno == EEXIST && attempt < kNameAttempts)
+                continue;
+            throw IoError(errno, m_displayPath);
+        }
+        reachSaveStep(kStepReplaceLinked);
+        if (::renameat(folderFd, beside.c_str(), folderFd, name.c_str()) != 0) {
+            const int error = errno;
+            ::unlinkat(folderFd, beside.c_str(), 0);
+            throw IoError(error, m_displayPath);
+        }
+        return;
+    }
 }
 
 void TempFile::remove()

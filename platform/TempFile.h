@@ -17,8 +17,8 @@ std::string temporaryFolder();
 // allows it the file has no name at all (O_TMPFILE), so nothing of it survives the
 // process, however the process ends. Elsewhere it gets a unique name, which this object
 // removes when it goes, and so do SIGTERM, SIGHUP and SIGINT should they end the process
-// first. Failures throw IoError naming displayPath, the file the user knows, with the
-// folder on a line of its own.
+// first. Failures throw IoError naming displayPath, the file the user knows, with the folder
+// on a line of its own.
 class TempFile {
 public:
     // In the folder given by path. A name, when one is needed, is prefix, six random
@@ -42,14 +42,23 @@ public:
     // system; fails with EEXIST when the name is taken. From then on the file is no longer
     // temporary: this object neither removes it nor guards it against signals.
     void linkAs(int folderFd, const std::string& name);
+    // Puts the file under `name` in folderFd (same file system) in place of what is there,
+    // in one rename; from then on it is no longer temporary. An unnamed file is first linked
+    // beside it under a name like its own, which stays registered for removal on a signal
+    // until the rename is done. Callers that must not be cut short by a signal hold a
+    // SignalCleanup::Critical around it.
+    void replace(int folderFd, const std::string& name);
     // Removes the file's name now; the open descriptor stays usable.
     void remove();
 
 private:
-    void create(int folderFd, const std::string& prefix, const std::string& suffix, mode_t mode);
+    void create(const std::string& prefix, const std::string& suffix, mode_t mode);
+    int linkUnnamed(int folderFd, const std::string& name) const;
 
     std::string m_folder;
     std::string m_displayPath;
+    std::string m_prefix;
+    std::string m_suffix;
     FileDescriptor m_folderFd;
     FileDescriptor m_fd;
     std::string m_name; // empty: anonymous, or no longer ours to remove
