@@ -86,6 +86,10 @@ AtomicFile::AtomicFile(const std::string& target, const std::string& scratchFold
     , m_scratchFolder(scratchFolder)
 {
     openTarget();
+    // What earlier saves of this user left when they were killed outright goes now.
+    if (m_folderFd)
+        removeStaleTemporaryFiles(m_folderFd.get());
+    removeStaleTemporaryFiles(m_scratchFolder);
 }
 
 AtomicFile::~AtomicFile()

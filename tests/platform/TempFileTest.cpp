@@ -151,6 +151,31 @@ TEST_F(NamedTempFileTest, SignalsThatEndTheProcessTakeTheFilesAlong)
     }
 }
 
+// What a killed process left goes with the next sweep; what a live one holds, and what only
+// looks like a temporary file of ours, stays.
+TEST_F(NamedTempFileTest, ASweepRemovesTheFilesOfKilledProcessesOnly)
+{
+    pid_t live = childHoldingTempFiles(fuse(), false, 2);
+    ASSERT_GT(live, 0);
+    const Names livesFiles = withoutFuseHidden(m_folder.names("fuse"));
+    pid_t killed = childHoldingTempFiles(fuse(), true, 3);
+    ASSERT_GT(killed, 0);
+    EXPECT_TRUE(endedBy(killed, SIGKILL));
+    EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")).size(), 5u);
+    const Names lookalikes = {"other.pdf", "zintrel-pdf-ABCDE.pdf", "zintrel-pdf-ABCDEF.txt", "zintrel-pdf-ABC_EF.pdf"};
+    for (const std::string& name : lookalikes)
+        writeFile(fuse() + "/" + name, "not ours");
+
+    removeStaleTemporaryFiles(fuse());
+    Names expected = livesFiles;
+    expected.insert(expected.end(), lookalikes.begin(), lookalikes.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")), expected);
+
+    EXPECT_TRUE(endedBy(live, SIGTERM));
+    EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")), lookalikes);
+}
+
 TEST(TempFile, KillLeavesNothingOfAnUnnamedFile)
 {
     ScratchFolder folder;
