@@ -6,9 +6,11 @@
 #include "listing/ListingRun.h"
 #include "listing/OutputFormats.h"
 #include "listing/ScriptedUi.h"
+#include "platform/SaveSteps.h"
 
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +51,18 @@ std::string treeSelection(const std::string& folder)
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;
+}
+
+// For tests that put a fault at one exact moment of a save: ZINTREL_BENCH_STOP_AT names a
+// step, at which the harness stops itself (SIGSTOP) each time, to be signalled and let go on.
+// "started" is the harness's own: up and running, the save not begun.
+const char* g_stopAt = nullptr;
+constexpr const char* kStepStarted = "started";
+
+void stopAtStep(const char* step)
+{
+    if (std::strcmp(step, g_stopAt) == 0)
+        ::raise(SIGSTOP);
 }
 
 int usage()
@@ -94,6 +108,10 @@ private:
 int main(int argc, char** argv)
 {
     std::setlocale(LC_TIME, "");
+    if ((g_stopAt = std::getenv("ZINTREL_BENCH_STOP_AT"))) {
+        setSaveStepHook(stopAtStep);
+        stopAtStep(kStepStarted);
+    }
     const OutputFormat* format = &outputFormat(OutputType::Text);
     const char* optionsPath = nullptr;
     std::time_t now = std::time(nullptr);

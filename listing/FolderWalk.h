@@ -10,6 +10,8 @@
 
 namespace zintrel {
 
+class IoError;
+
 // One entry of a folder as the walk found it. A link carries the data of what it points to
 // (a dangling one its own); only a real folder is enterable.
 struct WalkEntry {
@@ -40,6 +42,11 @@ public:
 
 // The third line of the error box when the folder to list cannot be read.
 inline constexpr const char* kUnreadableStartFolder = "The folder to list cannot be read.";
+// The same when the process has too many files open to open it: not the folder's fault.
+inline constexpr const char* kStartFolderTooManyFiles = "Too many files are open to read the folder to list.";
+
+// The error for a start folder that could not be opened or read, error the errno.
+IoError startFolderError(int error, const std::string& folder);
 
 struct WalkContext {
     const CancelToken& cancel = CancelToken::none(); // looked at for every entry

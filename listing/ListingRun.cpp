@@ -34,7 +34,7 @@ void checkStartFolder(const std::string& folder)
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     alignas(dirent64) char buffer[1024];
     if (!fd || ::getdents64(fd.get(), buffer, sizeof buffer) < 0)
-        throw IoError(errno, folder, kUnreadableStartFolder);
+        throw startFolderError(errno, folder);
 }
 
 // What this save writes is never listed, not even inside the listed tree.

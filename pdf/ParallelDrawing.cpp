@@ -4,6 +4,7 @@
 #include "platform/CancelToken.h"
 #include "platform/InputFile.h"
 #include "platform/Rounding.h"
+#include "platform/SaveSteps.h"
 
 #include <algorithm>
 #include <chrono>
@@ -198,6 +199,7 @@ void drawPages(PdfDocument& document, const InputFile& listing, const PageLayout
         } catch (const Stopped&) {
         }
     }
+    reachSaveStep(kStepRangesDrawn);
     for (int range = 1; range < threads; ++range)
         document.AppendPages(std::move(parts[range]));
 }
