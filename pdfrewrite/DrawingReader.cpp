@@ -7,6 +7,7 @@
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFXRefEntry.hh>
 
@@ -71,29 +72,34 @@ DrawingReader::DrawingReader(const InputFile& drawing)
         throw IoError(errno, drawing.displayPath());
     copy.release();
     QPDF source;
-    source.processFile(drawing.displayPath().c_str(), stream, true);
-    if (source.isEncrypted())
-        unreadable("it is encrypted");
-    QPDFObjectHandle trailer = source.getTrailer();
-    QPDFObjectHandle root = trailer.getKey("/Root");
-    if (!root.isIndirect())
-        unreadable("no catalog");
-    m_root = idOf(root.getObjGen());
-    QPDFObjectHandle info = trailer.getKey("/Info");
-    if (info.isIndirect() && info.isDictionary()) {
-        m_info = idOf(info.getObjGen());
-        for (const std::string& key : info.getKeys()) {
-            QPDFObjectHandle value = info.getKey(key);
-            if (value.isString())
-                m_information[key] = value.getUTF8Value();
+    try {
+        source.processFile(drawing.displayPath().c_str(), stream, true);
+        if (source.isEncrypted())
+            unreadable("it is encrypted");
+        QPDFObjectHandle trailer = source.getTrailer();
+        QPDFObjectHandle root = trailer.getKey("/Root");
+        if (!root.isIndirect())
+            unreadable("no catalog");
+        m_root = idOf(root.getObjGen());
+        QPDFObjectHandle info = trailer.getKey("/Info");
+        if (info.isIndirect() && info.isDictionary()) {
+            m_info = idOf(info.getObjGen());
+            for (const std::string& key : info.getKeys()) {
+                QPDFObjectHandle value = info.getKey(key);
+                if (value.isString())
+                    m_information[key] = value.getUTF8Value();
+            }
         }
-    }
-    for (const auto& [id, entry] : source.getXRefTable()) {
-        if (entry.getType() == 2)
-            unreadable("compressed objects");
-        if (entry.getType() == 1)
-            m_places.push_back(ObjectPlace{idOf(id), static_cast<std::uint64_t>(entry.getOffset()), 0});
-        m_nextNumber = std::max(m_nextNumber, id.getObj() + 1);
+        for (const auto& [id, entry] : source.getXRefTable()) {
+            if (entry.getType() == 2)
+                unreadable("compressed objects");
+            if (entry.getType() == 1)
+                m_places.push_back(ObjectPlace{idOf(id), static_cast<std::uint64_t>(entry.getOffset()), 0});
+            m_nextNumber = std::max(m_nextNumber, id.getObj() + 1);
+        }
+    } catch (const QPDFExc& error) {
+        // No PDF at all, or one locked by a password: as unreadable as any other.
+        unreadable(error.getMessageDetail());
     }
     std::sort(m_places.begin(), m_places.end(),
               [](const ObjectPlace& a, const ObjectPlace& b) { return a.offset < b.offset; });

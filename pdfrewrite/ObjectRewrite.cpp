@@ -15,7 +15,8 @@ std::string rewriteObject(const std::vector<PdfToken>& tokens, const ObjectRewri
 
     const std::vector<std::size_t> keys = topLevelKeys(tokens);
     const std::set<std::size_t> keyStarts(keys.begin(), keys.end());
-    bool added = false;
+    // Only a dictionary that is the object itself takes the added entries, never one nested in an array.
+    const std::size_t body = nextSolid(tokens, keyword + 1);
     for (std::size_t i = keyword + 1; i < tokens.size(); ++i) {
         const PdfToken& t = tokens[i];
         if (keyStarts.count(i)) {
@@ -36,10 +37,8 @@ std::string rewriteObject(const std::vector<PdfToken>& tokens, const ObjectRewri
             continue;
         }
         out += t.type == TokenType::String && how.string ? how.string(t) : t.raw;
-        if (!added && t.type == TokenType::DictOpen) {
-            added = true;
+        if (i == body && t.type == TokenType::DictOpen)
             out += how.added;
-        }
     }
     return out;
 }

@@ -1,7 +1,5 @@
 #include "pdfrewrite/PdfTokens.h"
 
-#include "pdfrewrite/ObjectRewrite.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -310,53 +308,6 @@ TEST(PdfTokens, HexString)
     ASSERT_EQ(tokens.size(), 1u);
     EXPECT_EQ(tokens[0].type, TokenType::String);
     EXPECT_EQ(tokens[0].value, all);
-}
-
-// An object on its way into the finished document: numbers moved (its own and those it
-// refers to, not plain numbers), keys dropped however their values nest, a stream's
-// length set, entries added first, strings passed through the encoder; the rest as it was.
-TEST(ObjectRewrite, MovesNumbersDropsAndAddsKeysAndEncodesStrings)
-{
-    struct Case {
-        const char* name;
-        std::string object;
-        std::function<void(ObjectRewrite&)> setUp;
-        std::string expected; // up to and including endobj or stream
-    };
-    auto shouted = [](const PdfToken& t) { return "<" + std::string(t.value.size(), 'X') + ">"; };
-    const std::vector<Case> cases = {
-        {"untouched", "4 0 obj\n<< /Type /Page /Parent 2 0 R /Rotate 0 >>\nendobj\n", [](ObjectRewrite&) {},
-         "4 0 obj\n<< /Type /Page /Parent 2 0 R /Rotate 0 >>\nendobj"},
-        {"moved", "4 0 obj\n<< /Kids [5 0 R 6 0 R] /Count 2 /MediaBox [0 0 595 842] >>\nendobj\n",
-         [](ObjectRewrite& how) { how.offset = 100; },
-         "104 0 obj\n<< /Kids [105 0 R 106 0 R] /Count 2 /MediaBox [0 0 595 842] >>\nendobj"},
-        {"dropped and added",
-         "1 0 obj\n<< /Type /Catalog /Metadata 9 0 R /Pages 2 0 R /Names << /Dests 3 0 R >> >>\nendobj\n",
-         [](ObjectRewrite& how) {
-             how.dropped = {"/Metadata", "/Names"};
-             how.added = " /Outlines 7 0 R";
-         },
-         "1 0 obj\n<< /Outlines 7 0 R /Type /Catalog  /Pages 2 0 R  >>\nendobj"},
-        {"a nested key of the same name stays", "3 0 obj\n<< /A << /Metadata 1 >> /Metadata 2 >>\nendobj\n",
-         [](ObjectRewrite& how) { how.dropped = {"/Metadata"}; }, "3 0 obj\n<< /A << /Metadata 1 >>  >>\nendobj"},
-        {"stream length", "8 0 obj\n<< /Length 9 0 R /Filter /FlateDecode >>\nstream\nxyz",
-         [](ObjectRewrite& how) {
-             how.offset = 10;
-             how.dataLength = 42;
-         },
-         "18 0 obj\n<< /Length 42 /Filter /FlateDecode >>\nstream"},
-        {"strings", "5 0 obj\n<< /Title (abc) /Author <4142> >>\nendobj\n",
-         [&](ObjectRewrite& how) { how.string = shouted; }, "5 0 obj\n<< /Title <XXX> /Author <XX> >>\nendobj"},
-    };
-    for (const Case& c : cases) {
-        ObjectRewrite how;
-        c.setUp(how);
-        std::string out = rewriteObject(tokenizeObject(c.object).tokens, how);
-        EXPECT_EQ(out, c.expected) << c.name;
-    }
-
-    // Without its header the object is not one the document can take.
-    EXPECT_THROW(rewriteObject(tokenizeAll("<< /A 1 >>"), {}), UnreadableDrawing);
 }
 
 } // namespace
