@@ -1,5 +1,6 @@
 #include "DocumentFonts.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace zintrel {
@@ -115,81 +116,115 @@ std::size_t DocumentFonts::fontFor(int chainId, char32_t c) const
 
 bool DocumentFonts::compact(std::size_t font) const
 {
-    return this->font(font).program().glyphCount() <= kCompactGlyphLimit;
+    // A CFF font maps CIDs to its glyphs itself: its codes must be them.
+    const FontProgram& program = this->font(font).program();
+    return !program.cff() && program.glyphCount() <= kCompactGlyphLimit;
 }
 
-GlyphCode DocumentFonts::codeOf(std::size_t font, std::uint32_t cid) const
+GlyphCode DocumentFonts::codeOf(std::size_t font, std::uint32_t number) const
 {
+    const DrawingFont& face = this->font(font);
+    const std::uint32_t glyphs = face.program().glyphCount();
     GlyphCode code;
-    code.cid = cid;
+    if (number < glyphs) {
+        code.advance = face.advance(number);
+    } else {
+        Slot& s = slot(font);
+        std::lock_guard lock(s.mutex);
+        code.advance = static_cast<std::int32_t>(
+            std::llround(s.alternateUses.at(number - glyphs).width * face.unitsPerEm() / 1000.0));
+    }
     if (compact(font)) {
-        const DrawingFont& face = this->font(font);
-        const char32_t c = cid < face.program().glyphCount() ? face.character(cid) : 0;
-        if (printableAscii(c) && face.glyph(c) == cid) {
+        const char32_t c = number < glyphs ? face.character(number) : 0;
+        if (printableAscii(c) && face.glyph(c) == number) {
             code.bytes[0] = static_cast<char>(c);
             code.length = 1;
+            code.cid = c;
             return code;
         }
-        const std::uint32_t value = 0x8000 | cid;
-        code.bytes[0] = static_cast<char>(value >> 8);
-        code.bytes[1] = static_cast<char>(value & 0xFF);
-        code.length = 2;
-        return code;
+        code.cid = kCompactCids | number;
+    } else {
+        code.cid = number;
     }
-    code.bytes[0] = static_cast<char>(cid >> 8);
-    code.bytes[1] = static_cast<char>(cid & 0xFF);
+    code.bytes[0] = static_cast<char>(code.cid >> 8);
+    code.bytes[1] = static_cast<char>(code.cid & 0xFF);
     code.length = 2;
     return code;
 }
 
+std::uint32_t DocumentFonts::numberOfCid(std::size_t font, std::uint32_t cid) const
+{
+    if (!compact(font))
+        return cid;
+    if (cid < kCompactCids)
+        return this->font(font).glyph(cid);
+    return cid - kCompactCids;
+}
+
 GlyphCode DocumentFonts::ownCode(std::size_t font, std::uint32_t glyph) const { return codeOf(font, glyph); }
+
+GlyphCode DocumentFonts::codeOfCid(std::size_t font, std::uint32_t cid) const
+{
+    return codeOf(font, numberOfCid(font, cid));
+}
 
 GlyphCode DocumentFonts::code(std::size_t font, std::uint32_t glyph, std::u16string_view text,
                               std::int32_t advance) const
 {
     const DrawingFont& face = this->font(font);
-    Slot& s = slot(font);
-    const std::uint32_t limit = compact(font) ? kCompactCids : kWideCids;
-    const std::uint32_t first = face.program().glyphCount();
-    // A CFF font maps CIDs to glyphs itself: its texts go beside the glyphs.
+    // A CFF font's CIDs are its glyphs: its texts go beside them.
     if (face.program().cff()) {
         GlyphCode code = codeOf(font, glyph);
         code.markText = true;
         return code;
     }
-    std::lock_guard lock(s.mutex);
-    auto key = std::make_pair(glyph, std::u16string(text));
-    auto found = s.alternates.find(key);
-    if (found != s.alternates.end())
-        return codeOf(font, found->second);
-    const std::uint32_t cid = first + static_cast<std::uint32_t>(s.alternateUses.size());
-    if (cid >= limit) {
+    const std::uint32_t first = face.program().glyphCount();
+    // Compact codes reach 0x7FFF above 0x8000, others 0xFFFF.
+    const std::uint32_t limit = compact(font) ? kCompactCids : kWideCids;
+    Slot& s = slot(font);
+    std::uint32_t number = 0;
+    bool full = false;
+    {
+        std::lock_guard lock(s.mutex);
+        auto key = std::make_pair(glyph, std::u16string(text));
+        auto found = s.alternates.find(key);
+        if (found != s.alternates.end()) {
+            number = found->second;
+        } else {
+            number = first + static_cast<std::uint32_t>(s.alternateUses.size());
+            full = number >= limit;
+            if (!full) {
+                CidUse use;
+                use.glyph = glyph;
+                use.width = advance * 1000.0 / face.unitsPerEm();
+                use.text = key.second;
+                s.alternateUses.push_back(use);
+                s.alternates.emplace(std::move(key), number);
+            }
+        }
+    }
+    if (full) {
         GlyphCode code = codeOf(font, glyph);
         code.markText = true;
         return code;
     }
-    CidUse use;
-    use.glyph = glyph;
-    use.width = advance * 1000.0 / face.unitsPerEm();
-    use.text = key.second;
-    s.alternateUses.push_back(use);
-    s.alternates.emplace(std::move(key), cid);
-    return codeOf(font, cid);
+    return codeOf(font, number);
 }
 
 DocumentFonts::CidUse DocumentFonts::cidUse(std::size_t font, std::uint32_t cid) const
 {
     const DrawingFont& face = this->font(font);
     const std::uint32_t first = face.program().glyphCount();
-    if (cid >= first) {
+    const std::uint32_t number = numberOfCid(font, cid);
+    if (number >= first) {
         Slot& s = slot(font);
         std::lock_guard lock(s.mutex);
-        return s.alternateUses.at(cid - first);
+        return s.alternateUses.at(number - first);
     }
     CidUse use;
-    use.glyph = cid;
-    use.width = face.advance(cid) * 1000.0 / face.unitsPerEm();
-    const char32_t c = face.character(cid);
+    use.glyph = number;
+    use.width = face.advance(number) * 1000.0 / face.unitsPerEm();
+    const char32_t c = face.character(number);
     if (c >= 0x10000) {
         const char32_t v = c - 0x10000;
         use.text = {static_cast<char16_t>(0xD800 + (v >> 10)), static_cast<char16_t>(0xDC00 + (v & 0x3FF))};

@@ -33,10 +33,9 @@ namespace zintrel {
 
 namespace {
 
-constexpr double kA4Width = 595;
-constexpr double kA4Height = 842;
-// The largest page a PDF viewer must accept (200 inches).
-constexpr double kMaxPageSide = 14400;
+constexpr double kA4Width = kDefaultPageWidth;
+constexpr double kA4Height = kDefaultPageHeight;
+constexpr double kMaxPageSide = kMaxTextSize;
 constexpr int kEmbedFontFlag = 1;
 constexpr int kAes256Level = 1;
 constexpr int kDefaultTextSize = 12;
@@ -149,7 +148,7 @@ struct PdfDocument::Impl {
             const std::uint32_t glyph = face.glyph(c);
             if (fonts->fontFor(c0, c) == asciiFont && glyph != 0 && face.character(glyph) == c) {
                 asciiPlain[c] = true;
-                asciiCids[c] = glyph;
+                asciiCids[c] = fonts->ownCode(asciiFont, glyph).cid;
             }
         }
     }
@@ -314,7 +313,7 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
     double rise = 0;
     std::int64_t pen = 0;    // where shaping puts the pen, font units from the run's start
     std::int64_t reader = 0; // where the reader's pen stands
-    bool marking = false;
+    std::size_t marked = 0;  // glyphs the open marked content still covers
 
     auto flush = [&] {
         if (!show.empty()) {
@@ -346,12 +345,16 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
         adjusted = true;
         reader += by;
     };
+    auto beginMark = [&](std::uint32_t start, std::uint32_t length, std::size_t glyphs) {
+        flush();
+        content += "/Span << /ActualText ";
+        appendLiteralString(content, textStringBytes(text.substr(start, length)));
+        content += " >> BDC\n";
+        marked = glyphs;
+    };
     auto endMark = [&] {
-        if (!marking)
-            return;
         flush();
         content += "EMC\n";
-        marking = false;
     };
 
     for (const ShapedGlyph& glyph : run.glyphs) {
@@ -362,15 +365,12 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
             const std::u16string clusterText = utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength));
             code = fonts->code(run.font, glyph.glyph, clusterText, glyph.advance);
         }
-        if (glyph.textLength > 0)
-            endMark();
-        if (code.markText && glyph.textLength > 0) {
-            flush();
-            content += "/Span << /ActualText ";
-            appendLiteralString(content, textStringBytes(text.substr(glyph.textStart, glyph.textLength)));
-            content += " >> BDC\n";
-            marking = true;
-        }
+        // Texts no code can say go beside their glyphs: a cluster of more glyphs than
+        // characters, or a glyph the font's own numbering must name.
+        if (marked == 0 && glyph.spanGlyphs > 0)
+            beginMark(glyph.spanStart, glyph.spanLength, glyph.spanGlyphs);
+        else if (marked == 0 && code.markText && glyph.textLength > 0)
+            beginMark(glyph.textStart, glyph.textLength, 1);
         const double glyphRise = glyph.yOffset * textSize / static_cast<double>(face.unitsPerEm());
         if (!sameNumber(glyphRise, rise)) {
             flush();
@@ -380,15 +380,14 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
         }
         adjust(pen + glyph.xOffset - reader);
         show.append(code.bytes, code.length);
-        reader += code.cid < face.program().glyphCount()
-            ? face.advance(code.cid)
-            : static_cast<std::int64_t>(std::llround(fonts->cidUse(run.font, code.cid).width / toThousandths));
+        reader += code.advance;
         pen += glyph.advance;
         markUsed(used, run.font, code.cid);
+        if (marked > 0 && --marked == 0)
+            endMark();
     }
     adjust(pen - reader);
     flush();
-    endMark();
     if (!sameNumber(rise, 0))
         content += "0 Ts\n";
 }
@@ -752,13 +751,6 @@ void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
             const DrawingFont& face = d.fonts->font(font);
             FontEncoding encoding;
             encoding.compact = d.fonts->compact(font);
-            if (encoding.compact) {
-                for (char32_t c = 0x20; c < 0x7F; ++c) {
-                    const std::uint32_t glyph = face.glyph(c);
-                    if (glyph != 0 && face.character(glyph) == c)
-                        encoding.singleByteCodes.emplace_back(static_cast<unsigned char>(c), glyph);
-                }
-            }
             std::vector<FontGlyph> glyphs;
             std::vector<FontCode> codes;
             const std::vector<bool>& cids = used[font];
@@ -767,7 +759,7 @@ void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
                     continue;
                 const DocumentFonts::CidUse use = d.fonts->cidUse(font, cid);
                 glyphs.push_back(FontGlyph{cid, use.glyph, use.width});
-                const GlyphCode code = d.fonts->ownCode(font, cid);
+                const GlyphCode code = d.fonts->codeOfCid(font, cid);
                 codes.push_back(FontCode{std::string(code.bytes, code.length), cid, use.text});
             }
             std::sort(codes.begin(), codes.end(), [](const FontCode& a, const FontCode& b) { return a.code < b.code; });

@@ -68,20 +68,7 @@ std::string encodingMap(const std::string& name, const FontEncoding& encoding)
     std::string map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n";
     map += "/CMapName /" + name + " def\n/CMapType 1 def\n" + codeSpace(encoding);
-    const auto& single = encoding.singleByteCodes;
-    for (std::size_t start = 0; start < single.size(); start += kMaxBlockEntries) {
-        const std::size_t end = std::min(single.size(), start + kMaxBlockEntries);
-        appendInteger(map, static_cast<std::int64_t>(end - start));
-        map += " begincidchar\n";
-        for (std::size_t i = start; i < end; ++i) {
-            map += hexString(std::string(1, static_cast<char>(single[i].first)));
-            map += ' ';
-            appendInteger(map, single[i].second);
-            map += '\n';
-        }
-        map += "endcidchar\n";
-    }
-    map += "1 begincidrange\n<8000> <FFFF> 0\nendcidrange\n";
+    map += "2 begincidrange\n<00> <7F> 0\n<8000> <FFFF> 32768\nendcidrange\n";
     return map + kCMapTail;
 }
 
@@ -214,18 +201,15 @@ void writeFont(PdfFileWriter& writer, int type0Number, const FontProgram& progra
     if (cmap) {
         const std::string name = baseFont + "-Compact";
         writer.stream(cmap,
-                      "/Type /CMap /CMapName " + pdfName(name)
-                          + " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
-                            "/Filter /FlateDecode",
+                      "/Type /CMap /CMapName " + pdfName(name) + " /CIDSystemInfo << /Registry "
+                          + writer.string("Adobe") + " /Ordering " + writer.string("Identity")
+                          + " /Supplement 0 >> /Filter /FlateDecode",
                       deflated(encodingMap(name, encoding), kCompression));
     }
     if (cidToGid) {
         const std::uint32_t last = glyphs.empty() ? 0 : glyphs.back().cid;
+        // CIDs no code shows draw the missing-glyph box.
         std::string map(2 * (static_cast<std::size_t>(last) + 1), '\0');
-        for (std::uint32_t c = 0; c <= last && c < program.glyphCount(); ++c) {
-            map[2 * c] = static_cast<char>(c >> 8);
-            map[2 * c + 1] = static_cast<char>(c & 0xFF);
-        }
         for (const FontGlyph& glyph : glyphs) {
             map[2 * glyph.cid] = static_cast<char>(glyph.glyph >> 8);
             map[2 * glyph.cid + 1] = static_cast<char>(glyph.glyph & 0xFF);

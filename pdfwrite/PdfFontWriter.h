@@ -25,11 +25,10 @@ struct FontCode {
 };
 
 // How a font's codes map to its CIDs: two bytes a CID as they are (Identity-H), or the
-// compact way: one byte for each of singleByteCodes, and two bytes 0x8000 + CID for the
-// other CIDs (which then stay below 0x8000).
+// compact way: codes of one byte below 0x80 and of two bytes from 0x8000, each its own CID.
+// A reader's CIDs then stay within the codes, as some readers take them to.
 struct FontEncoding {
     bool compact = false;
-    std::vector<std::pair<unsigned char, std::uint32_t>> singleByteCodes; // code, CID
 };
 
 // Writes a composite font (Type0 over a CIDFont) as object type0Number: its program cut to
