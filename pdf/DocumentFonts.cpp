@@ -8,13 +8,8 @@ namespace zintrel {
 namespace {
 
 constexpr char32_t kCharacterCount = 0x110000;
-// Compact codes stop at 0x7FFF; the glyphs of a font using them leave room for the texts
-// that are not a glyph's own.
-constexpr std::uint32_t kCompactCids = 0x8000;
-constexpr std::uint32_t kCompactGlyphLimit = 0x7000;
-constexpr std::uint32_t kWideCids = 0x10000;
-
-bool printableAscii(char32_t c) { return c >= 0x20 && c < 0x7F; }
+// Two bytes a code.
+constexpr std::uint32_t kCids = 0x10000;
 
 } // namespace
 
@@ -114,59 +109,27 @@ std::size_t DocumentFonts::fontFor(int chainId, char32_t c) const
     return chain->fonts[chosen];
 }
 
-bool DocumentFonts::compact(std::size_t font) const
-{
-    // A CFF font maps CIDs to its glyphs itself: its codes must be them.
-    const FontProgram& program = this->font(font).program();
-    return !program.cff() && program.glyphCount() <= kCompactGlyphLimit;
-}
-
-GlyphCode DocumentFonts::codeOf(std::size_t font, std::uint32_t number) const
+GlyphCode DocumentFonts::codeOf(std::size_t font, std::uint32_t cid) const
 {
     const DrawingFont& face = this->font(font);
     const std::uint32_t glyphs = face.program().glyphCount();
     GlyphCode code;
-    if (number < glyphs) {
-        code.advance = face.advance(number);
+    code.cid = cid;
+    if (cid < glyphs) {
+        code.advance = face.advance(cid);
     } else {
         Slot& s = slot(font);
         std::lock_guard lock(s.mutex);
         code.advance = static_cast<std::int32_t>(
-            std::llround(s.alternateUses.at(number - glyphs).width * face.unitsPerEm() / 1000.0));
+            std::llround(s.alternateUses.at(cid - glyphs).width * face.unitsPerEm() / 1000.0));
     }
-    if (compact(font)) {
-        const char32_t c = number < glyphs ? face.character(number) : 0;
-        if (printableAscii(c) && face.glyph(c) == number) {
-            code.bytes[0] = static_cast<char>(c);
-            code.length = 1;
-            code.cid = c;
-            return code;
-        }
-        code.cid = kCompactCids | number;
-    } else {
-        code.cid = number;
-    }
-    code.bytes[0] = static_cast<char>(code.cid >> 8);
-    code.bytes[1] = static_cast<char>(code.cid & 0xFF);
+    code.bytes[0] = static_cast<char>(cid >> 8);
+    code.bytes[1] = static_cast<char>(cid & 0xFF);
     code.length = 2;
     return code;
 }
 
-std::uint32_t DocumentFonts::numberOfCid(std::size_t font, std::uint32_t cid) const
-{
-    if (!compact(font))
-        return cid;
-    if (cid < kCompactCids)
-        return this->font(font).glyph(cid);
-    return cid - kCompactCids;
-}
-
 GlyphCode DocumentFonts::ownCode(std::size_t font, std::uint32_t glyph) const { return codeOf(font, glyph); }
-
-GlyphCode DocumentFonts::codeOfCid(std::size_t font, std::uint32_t cid) const
-{
-    return codeOf(font, numberOfCid(font, cid));
-}
 
 GlyphCode DocumentFonts::code(std::size_t font, std::uint32_t glyph, std::u16string_view text,
                               std::int32_t advance) const
@@ -179,8 +142,7 @@ GlyphCode DocumentFonts::code(std::size_t font, std::uint32_t glyph, std::u16str
         return code;
     }
     const std::uint32_t first = face.program().glyphCount();
-    // Compact codes reach 0x7FFF above 0x8000, others 0xFFFF.
-    const std::uint32_t limit = compact(font) ? kCompactCids : kWideCids;
+    const std::uint32_t limit = kCids;
     Slot& s = slot(font);
     std::uint32_t number = 0;
     bool full = false;
@@ -215,7 +177,7 @@ DocumentFonts::CidUse DocumentFonts::cidUse(std::size_t font, std::uint32_t cid)
 {
     const DrawingFont& face = this->font(font);
     const std::uint32_t first = face.program().glyphCount();
-    const std::uint32_t number = numberOfCid(font, cid);
+    const std::uint32_t number = cid;
     if (number >= first) {
         Slot& s = slot(font);
         std::lock_guard lock(s.mutex);

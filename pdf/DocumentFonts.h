@@ -13,8 +13,9 @@
 
 namespace zintrel {
 
-// How a glyph goes into the page contents: its code (one or two bytes) and its CID, or,
-// where no CID can stand for its text, the text it must be marked with.
+// How a glyph goes into the page contents: its code, two bytes that are its CID (the
+// encoding is Identity-H, which every reader knows), and whether, as no CID can stand for
+// its text, the text must be marked beside it.
 struct GlyphCode {
     char bytes[2] = {0, 0};
     std::uint8_t length = 0;
@@ -45,17 +46,13 @@ public:
     // Whether face font has c (from fontconfig's record, then its own map).
     bool fontHas(std::size_t font, char32_t c) const;
 
-    // Whether font uses the compact codes: one byte for the printable ASCII characters
-    // it has, two bytes (from 0x8000) for the rest; a code is then its own CID, mapped to
-    // the glyph by the font. Other fonts take two bytes a code, the CID (Identity-H).
-    bool compact(std::size_t font) const;
     // The code of glyph as it stands for text (UTF-16), with the advance it is drawn with
     // (font units), when text is not the glyph's own character.
     GlyphCode code(std::size_t font, std::uint32_t glyph, std::u16string_view text, std::int32_t advance) const;
     // The code of glyph for its own character.
     GlyphCode ownCode(std::size_t font, std::uint32_t glyph) const;
     // The code that shows cid.
-    GlyphCode codeOfCid(std::size_t font, std::uint32_t cid) const;
+    GlyphCode codeOfCid(std::size_t font, std::uint32_t cid) const { return codeOf(font, cid); }
 
     // What a CID of font stands for, for embedding.
     struct CidUse {
@@ -86,9 +83,9 @@ private:
 
     Slot& slot(std::size_t font) const;
     Chain& chain(int chain) const;
-    // A glyph's number (below the font's glyph count) or an alternate's (from it), as a code.
-    GlyphCode codeOf(std::size_t font, std::uint32_t number) const;
-    std::uint32_t numberOfCid(std::size_t font, std::uint32_t cid) const;
+    // A glyph's CID (below the font's glyph count, the glyph itself) or an alternate's
+    // (from it), as a code.
+    GlyphCode codeOf(std::size_t font, std::uint32_t cid) const;
 
     // Slots and chains are only ever added, under the mutex, and never move: readers take
     // them without it, up to the counts published.

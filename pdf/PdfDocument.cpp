@@ -130,27 +130,47 @@ struct PdfDocument::Impl {
         return chain;
     }
 
-    // For each printable ASCII character, its one-byte code in the chain's first face, or
-    // 0 where it needs the shaper (another face, or no compact codes).
+    // For each printable ASCII character the face of the chain draws in its own glyph, as
+    // the face of the letter a does: that glyph's code, as literal string bytes.
     void prepareAscii()
     {
         if (asciiChain == chain)
             return;
+        noteAsciiSeen();
         const int c0 = currentChain();
         asciiChain = c0;
         asciiFont = fonts->fontFor(c0, 'a');
         asciiCids.fill(0);
         asciiPlain.fill(false);
-        if (!fonts->compact(asciiFont))
-            return;
+        for (std::string& bytes : asciiBytes)
+            bytes.clear();
         const DrawingFont& face = fonts->font(asciiFont);
         for (char32_t c = 0x20; c < 0x7F; ++c) {
             const std::uint32_t glyph = face.glyph(c);
             if (fonts->fontFor(c0, c) == asciiFont && glyph != 0 && face.character(glyph) == c) {
                 asciiPlain[c] = true;
-                asciiCids[c] = fonts->ownCode(asciiFont, glyph).cid;
+                asciiCids[c] = glyph;
+                std::string& bytes = asciiBytes[c];
+                for (unsigned char b : {static_cast<unsigned char>(glyph >> 8), static_cast<unsigned char>(glyph)}) {
+                    if (b == '(' || b == ')' || b == '\\')
+                        bytes += '\\';
+                    if (b == '\r')
+                        bytes += "\\r";
+                    else
+                        bytes += static_cast<char>(b);
+                }
             }
         }
+    }
+
+    // The glyphs the ASCII lines used, counted only now: per character it is a flag.
+    void noteAsciiSeen()
+    {
+        for (std::size_t c = 0; c < asciiSeen.size(); ++c) {
+            if (asciiSeen[c])
+                markUsed(used, asciiFont, asciiCids[c]);
+        }
+        asciiSeen.fill(false);
     }
 
     void beginText()
@@ -259,6 +279,8 @@ struct PdfDocument::Impl {
     std::size_t asciiFont = 0;
     std::array<std::uint32_t, 128> asciiCids{};
     std::array<bool, 128> asciiPlain{};
+    std::array<std::string, 128> asciiBytes; // the code, escaped for a literal string
+    std::array<bool, 128> asciiSeen{};
 
     std::vector<PdfOutlineItem> outline;
     std::vector<PdfPages> parts;
@@ -280,13 +302,15 @@ void PdfDocument::Impl::drawText(int x, int y, const std::string& text)
     for (unsigned char c : text)
         ascii = ascii && c < 0x80 && asciiPlain[c];
     if (ascii) {
-        // The line as it is: its bytes are its codes in the first face.
+        // Every character its own glyph in the first face, one after another.
         setFont(asciiFont);
         const bool nextLine = moveTo(x, y);
-        appendLiteralString(content, text);
-        content += nextLine ? " '\n" : " Tj\n";
-        for (unsigned char c : text)
-            markUsed(used, asciiFont, asciiCids[c]);
+        content += '(';
+        for (unsigned char c : text) {
+            content += asciiBytes[c];
+            asciiSeen[c] = true;
+        }
+        content += nextLine ? ") '\n" : ") Tj\n";
         return;
     }
     if (!shaper)
@@ -415,6 +439,7 @@ void PdfDocument::Impl::finishDrawing()
 {
     ensureOpen();
     finishPage();
+    noteAsciiSeen();
     drawingOut->flush();
     saved = true;
 }
@@ -749,8 +774,6 @@ void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
         for (std::size_t k = 0; k < fontsUsed.size(); ++k) {
             const std::size_t font = fontsUsed[k];
             const DrawingFont& face = d.fonts->font(font);
-            FontEncoding encoding;
-            encoding.compact = d.fonts->compact(font);
             std::vector<FontGlyph> glyphs;
             std::vector<FontCode> codes;
             const std::vector<bool>& cids = used[font];
@@ -763,7 +786,7 @@ void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
                 codes.push_back(FontCode{std::string(code.bytes, code.length), cid, use.text});
             }
             std::sort(codes.begin(), codes.end(), [](const FontCode& a, const FontCode& b) { return a.code < b.code; });
-            writeFont(writer, fontNumbers[k], face.program(), encoding, glyphs, codes);
+            writeFont(writer, fontNumbers[k], face.program(), glyphs, codes);
         }
 
         if (outline)
