@@ -148,7 +148,7 @@ GlyphCode DocumentFonts::code(std::size_t font, std::uint32_t glyph, std::u16str
     bool full = false;
     {
         std::lock_guard lock(s.mutex);
-        auto key = std::make_pair(glyph, std::u16string(text));
+        auto key = std::make_tuple(glyph, std::u16string(text), advance);
         auto found = s.alternates.find(key);
         if (found != s.alternates.end()) {
             number = found->second;
@@ -159,7 +159,7 @@ GlyphCode DocumentFonts::code(std::size_t font, std::uint32_t glyph, std::u16str
                 CidUse use;
                 use.glyph = glyph;
                 use.width = advance * 1000.0 / face.unitsPerEm();
-                use.text = key.second;
+                use.text = std::get<1>(key);
                 s.alternateUses.push_back(use);
                 s.alternates.emplace(std::move(key), number);
             }

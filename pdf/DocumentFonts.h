@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace zintrel {
@@ -46,8 +47,9 @@ public:
     // Whether face font has c (from fontconfig's record, then its own map).
     bool fontHas(std::size_t font, char32_t c) const;
 
-    // The code of glyph as it stands for text (UTF-16), with the advance it is drawn with
-    // (font units), when text is not the glyph's own character.
+    // The code of glyph as it stands for text (UTF-16), with the advance a reader is to
+    // give it (font units), when text is not the glyph's own character or the glyph's own
+    // advance is not what it is drawn with.
     GlyphCode code(std::size_t font, std::uint32_t glyph, std::u16string_view text, std::int32_t advance) const;
     // The code of glyph for its own character.
     GlyphCode ownCode(std::size_t font, std::uint32_t glyph) const;
@@ -70,7 +72,7 @@ private:
         mutable std::string failure;
         // Codes of texts that are not a glyph's own character: key glyph and text.
         mutable std::mutex mutex;
-        mutable std::map<std::pair<std::uint32_t, std::u16string>, std::uint32_t> alternates;
+        mutable std::map<std::tuple<std::uint32_t, std::u16string, std::int32_t>, std::uint32_t> alternates;
         mutable std::vector<CidUse> alternateUses; // by number - the font's glyph count
     };
     struct Chain {

@@ -94,6 +94,18 @@ std::string creationDate()
     return text;
 }
 
+// The code a shaped glyph is shown with. A mark drawn back over its letter advances, for a
+// reader, as far as it was drawn back: the reader's pen is then where the text goes on,
+// as if the mark took no room, and no reader takes the jump back for a gap between words.
+GlyphCode codeFor(const DocumentFonts& fonts, std::size_t font, const ShapedGlyph& glyph, const std::string& text)
+{
+    const bool drawnBack = glyph.advance == 0 && glyph.xOffset < 0 && glyph.textLength > 0;
+    if (glyph.own && !drawnBack)
+        return fonts.ownCode(font, glyph.glyph);
+    const std::u16string clusterText = utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength));
+    return fonts.code(font, glyph.glyph, clusterText, drawnBack ? -glyph.xOffset : glyph.advance);
+}
+
 } // namespace
 
 struct PdfPages::Data {
@@ -383,12 +395,7 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
 
     for (const ShapedGlyph& glyph : run.glyphs) {
         GlyphCode code;
-        if (glyph.own) {
-            code = fonts->ownCode(run.font, glyph.glyph);
-        } else {
-            const std::u16string clusterText = utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength));
-            code = fonts->code(run.font, glyph.glyph, clusterText, glyph.advance);
-        }
+        code = codeFor(*fonts, run.font, glyph, text);
         // Texts no code can say go beside their glyphs: a cluster of more glyphs than
         // characters, or a glyph the font's own numbering must name.
         if (marked == 0 && glyph.spanGlyphs > 0)
@@ -505,11 +512,8 @@ void PdfDocument::PrepareText(const std::string& text)
         d.shaper = std::make_unique<TextShaper>(*d.fonts);
     d.shaper->shape(text, d.currentChain(), d.runs);
     for (const ShapedRun& run : d.runs) {
-        for (const ShapedGlyph& glyph : run.glyphs) {
-            if (!glyph.own)
-                d.fonts->code(run.font, glyph.glyph,
-                              utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength)), glyph.advance);
-        }
+        for (const ShapedGlyph& glyph : run.glyphs)
+            codeFor(*d.fonts, run.font, glyph, text);
     }
 }
 

@@ -302,10 +302,11 @@ void TextShaper::shapeRun(std::size_t first, std::size_t end, ShapedRun& run)
     }
 }
 
-// A font may place a mark beside its letter but leave its height as drawn, which is that
-// of a capital: marks left where the font put them, above a letter, or below it, are
-// brought to a small gap from the letter's own top or bottom, as a font with anchors for
-// them would set them.
+// A font may place a mark over its letter but leave its height as drawn, which is that of
+// a capital, or leave a mark it has no anchor for where its pen stands, after the letter:
+// such marks, above a letter or below it, are brought to a small gap from the letter's own
+// top or bottom, and centred on the letter where the font did not move them at all, as a
+// font with anchors for them would set them.
 void TextShaper::raiseMarks(ShapedRun& run, std::size_t first, std::size_t from, std::size_t count,
                             const DrawingFont& face)
 {
@@ -317,13 +318,19 @@ void TextShaper::raiseMarks(ShapedRun& run, std::size_t first, std::size_t from,
         return;
     std::int32_t top = base.y_bearing;                  // of the letter and the marks above it so far
     std::int32_t bottom = base.y_bearing + base.height; // and below
+    const std::int32_t centre = run.glyphs[first].xOffset + base.x_bearing + base.width / 2;
+    std::int32_t pen = run.glyphs[first].advance; // where the mark's own pen stands, from the letter's
     for (std::size_t k = 1; k < count; ++k) {
         ShapedGlyph& glyph = run.glyphs[first + k];
         const char32_t c = m_characters[from + k].c;
+        const std::int32_t markPen = pen;
+        pen += glyph.advance;
         hb_glyph_extents_t extents{};
         if (!mark(unicode, c) || glyph.yOffset != 0 || !hb_font_get_glyph_extents(font, glyph.glyph, &extents)
             || extents.height == 0)
             continue;
+        if (glyph.xOffset == 0)
+            glyph.xOffset = centre - (markPen + extents.x_bearing + extents.width / 2);
         const unsigned combining = hb_unicode_combining_class(unicode, c);
         const std::int32_t markTop = extents.y_bearing;
         const std::int32_t markBottom = extents.y_bearing + extents.height;

@@ -9,8 +9,8 @@ packages=(
   libqpdf-dev qpdf
   libharfbuzz-dev libfontconfig-dev libfribidi-dev zlib1g-dev
   libgtest-dev libgmock-dev
-  fonts-liberation2 fonts-dejavu-core fonts-noto-cjk fonts-symbola
-  poppler-utils xvfb xauth x11-utils
+  fonts-liberation2 fonts-dejavu-core fonts-noto-cjk fonts-symbola fonts-noto-color-emoji
+  poppler-utils mupdf-tools xvfb xauth x11-utils
   enscript ghostscript time bc
   bindfs
 )

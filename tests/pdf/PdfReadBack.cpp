@@ -114,6 +114,17 @@ struct Font {
     std::vector<std::pair<unsigned, std::pair<unsigned, unsigned>>> cidRanges; // low, high, first CID
     std::map<unsigned, double> widths;                                         // by CID, in thousandths of an em
     double defaultWidth = 1000;
+    std::string cidToGid; // two bytes a CID; empty: the identity
+
+    unsigned glyph(unsigned cid) const
+    {
+        if (cidToGid.empty())
+            return cid;
+        const std::size_t at = 2 * static_cast<std::size_t>(cid);
+        if (at + 1 >= cidToGid.size())
+            return 0;
+        return static_cast<unsigned char>(cidToGid[at]) << 8 | static_cast<unsigned char>(cidToGid[at + 1]);
+    }
 
     unsigned cid(unsigned code) const
     {
@@ -328,8 +339,12 @@ private:
             f.codeLength = codeLengths(cmap);
             readCids(cmap, f);
         }
-        if (composite && dict.getKey("/DescendantFonts").isArray())
-            readWidths(dict.getKey("/DescendantFonts").getArrayItem(0), f);
+        if (composite && dict.getKey("/DescendantFonts").isArray()) {
+            QPDFObjectHandle descendant = dict.getKey("/DescendantFonts").getArrayItem(0);
+            readWidths(descendant, f);
+            if (descendant.getKey("/CIDToGIDMap").isStream())
+                f.cidToGid = streamText(descendant.getKey("/CIDToGIDMap"));
+        }
         QPDFObjectHandle toUnicode = dict.getKey("/ToUnicode");
         if (!toUnicode.isStream())
             throw std::runtime_error("font " + name + " has no ToUnicode map");
@@ -376,7 +391,8 @@ private:
                 line.colors.push_back(m_state.fill);
             const double advance = m_font->width(m_font->cid(code)) / 1000 * m_fontSize;
             const Matrix placed = multiply(m_textMatrix, m_state.ctm);
-            line.glyphs.push_back(DrawnGlyph{placed[4], advance, m_rise, text});
+            line.glyphs.push_back(DrawnGlyph{placed[4], advance, m_rise, text, m_font->cid(code),
+                                             m_font->glyph(m_font->cid(code)), m_font->baseFont, m_fontSize});
             m_textMatrix = multiply(Matrix{1, 0, 0, 1, advance, 0}, m_textMatrix);
             if (line.fonts.empty() || line.fonts.back() != m_font->baseFont)
                 line.fonts.push_back(m_font->baseFont);

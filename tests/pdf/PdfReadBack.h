@@ -19,6 +19,10 @@ struct DrawnGlyph {
     double width = 0;
     double rise = 0;
     std::u32string text;
+    unsigned cid = 0;
+    unsigned glyph = 0; // in the font program, by the font's CIDToGIDMap
+    std::string font;   // its base font name
+    double size = 0;    // the text size
 };
 
 // One line of text: the glyphs shown on one baseline of one page, in drawing order.

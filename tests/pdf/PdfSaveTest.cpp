@@ -109,6 +109,52 @@ TEST(PdfSave, FailedSaveKeepsTheOldTargetAndOpensNothing)
     EXPECT_TRUE(std::filesystem::is_empty(s.temporary));
 }
 
+// A text size no PDF holds, or a font so large that not even a page's first line fits, is
+// refused before the walk, with what fits, and nothing is written; the largest that fits
+// is drawn.
+TEST(PdfSave, AFontTooLargeForThePageIsRefusedBeforeTheWalk)
+{
+    const std::string tooLarge
+        = "The font is too large for a page of the PDF: at most 515 points fit a landscape page, "
+          "762 a portrait one. Save operation aborted.";
+    struct Case {
+        const char* what;
+        bool landscape;
+        int size;
+        std::string message; // empty: saved
+    } cases[] = {
+        {"the largest landscape font", true, 515, ""},
+        {"one point more", true, 516, tooLarge},
+        {"the largest portrait font", false, 762, ""},
+        {"one point more in portrait", false, 763, tooLarge},
+        {"beyond what a PDF holds", false, 20000,
+         "The text size must lie between 1 and 14400 points. Save operation aborted."},
+        {"no size", true, 0, "The text size must lie between 1 and 14400 points. Save operation aborted."},
+    };
+    for (const Case& c : cases) {
+        SaveScene s;
+        test::ScopedTemporaryFolder tmp(s.temporary);
+        ListingPdfMaker pdfOutput;
+        SaveEnvironment environment;
+        environment.pdfOutput = &pdfOutput;
+        ScriptedUi ui = pdfUi(s.target);
+        ListingOptions options;
+        options.landscape = c.landscape;
+        options.listingFont.pointSize = c.size;
+        const SaveOutcome outcome = ListingRun::save(options, s.tree, environment, ui);
+        if (c.message.empty()) {
+            EXPECT_EQ(outcome, SaveOutcome::Saved) << c.what;
+            EXPECT_TRUE(ui.messages.empty() || ui.messages == std::vector<std::string>{kFontNotice}) << c.what;
+            EXPECT_GE(readPdf(s.target).pages.size(), 2u) << c.what;
+        } else {
+            EXPECT_EQ(outcome, SaveOutcome::Stopped) << c.what;
+            EXPECT_EQ(ui.messages, std::vector<std::string>{c.message}) << c.what;
+            EXPECT_TRUE(namesIn(s.out).empty()) << c.what;
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(s.temporary)) << c.what;
+    }
+}
+
 // Names that run right to left, or hold a direction override, stay inside their own
 // columns: every line keeps the column order of the text listing.
 TEST(PdfSave, NamesOfAnyDirectionKeepTheColumnOrder)
