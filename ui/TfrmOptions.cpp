@@ -83,7 +83,9 @@ const QString kPresetSeparator = QStringLiteral("; ");
 
 // The attribute boxes stand in columns too close for their captions at the usual distance
 // from the box ("Read Only" would touch "Directory"): their captions start closer to it.
-const QString kAttributeBoxesStyle = QStringLiteral("QCheckBox { spacing: 3px; }");
+// (A rule of the window's own style sheet: one on the group box would let the desktop's font
+// in there.)
+const QString kAttributeBoxesStyle = QStringLiteral("QGroupBox#GroupBox5 QCheckBox { spacing: 3px; }");
 
 // SpinEdit1 lies over the filter box, in window coordinates.
 const QRect kSizeSpinRect{317, 241, 89, 22};
@@ -268,7 +270,6 @@ void TfrmOptions::buildFiltersGroup()
                                  kDocsList);
 
     GroupBox5 = makeGroupBox(box, "GroupBox5", kExcludeTitle, {10, 106, 220, 96});
-    GroupBox5->setStyleSheet(kAttributeBoxesStyle);
     CheckBox1 = makeCheckBox(GroupBox5, "CheckBox1", QStringLiteral("&Read Only"), {8, 23, 97, 17}, false);
     CheckBox2 = makeCheckBox(GroupBox5, "CheckBox2", QStringLiteral("&Hidden"), {8, 47, 97, 17}, false);
     CheckBox3 = makeCheckBox(GroupBox5, "CheckBox3", QStringLiteral("&System"), {8, 71, 97, 17}, false);
@@ -342,7 +343,7 @@ void TfrmOptions::FormCreate()
     // The start values: every default, with both dates on today at their fixed times.
     showOptions(ListingOptions::defaults(today.year(), today.month(), today.day()));
     cmbLeastMost->setCurrentIndex(0);
-    applyWindowBackground(*this);
+    applyWindowBackground(*this, kAttributeBoxesStyle);
     fitOnScreen(*this, availableClientSize());
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -112,7 +113,7 @@ void centreOnScreen(QWidget& window)
     window.move(window.x(), origin.y() + corner.y());
 }
 
-void applyWindowBackground(QWidget& window)
+void applyWindowBackground(QWidget& window, const QString& extraRules)
 {
     // The style sheet below gives every control in the window the application's palette,
     // not the window's: under a dark desktop scheme that would be light text on the light
@@ -128,11 +129,22 @@ void applyWindowBackground(QWidget& window)
                                         " margin-top: 6px; }"
                                         "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 1px;"
                                         " background-color: %1; }")
-                             .arg(kWindowBackground.name()));
+                             .arg(kWindowBackground.name())
+                         + extraRules);
 }
+
+namespace {
+
+// Every window holds its font itself rather than taking the application's: a desktop theme
+// may set the application's font after the windows are made (qt6ct does), and controls that
+// the style sheet polishes then would take it, others not.
+void holdWindowFont(QWidget& window) { window.setFont(QFont(QString::fromLatin1(kWindowFontFace), kWindowFontPoints)); }
+
+} // namespace
 
 void makeFixedDialogFrame(QWidget& window, QSize clientSize)
 {
+    holdWindowFont(window);
     Qt::WindowFlags flags = (window.windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
     window.setWindowFlags(flags);
@@ -141,6 +153,7 @@ void makeFixedDialogFrame(QWidget& window, QSize clientSize)
 
 void makeGrowingDialogFrame(QWidget& window, QSize clientSize)
 {
+    holdWindowFont(window);
     Qt::WindowFlags flags = (window.windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowCloseButtonHint;
     window.setWindowFlags(flags);

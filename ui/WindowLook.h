@@ -37,13 +37,15 @@ void useLightPalette();
 
 // Gives the window lightPalette() with its own background in kWindowBackground, and makes
 // lightPalette() the application's (useLightPalette).
-void applyWindowBackground(QWidget& window);
+// extraRules: the window's own style sheet rules, if any. (A window's style sheet is set once:
+// a second one would give controls not yet shown the application's font.)
+void applyWindowBackground(QWidget& window, const QString& extraRules = QString());
 
-// A fixed-size window with a caption and a close box only.
+// A fixed-size window with a caption and a close box only, in the windows' font.
 void makeFixedDialogFrame(QWidget& window, QSize clientSize);
 
 // A window with a caption and a close box that can be made larger than clientSize, never
-// smaller.
+// smaller; in the windows' font.
 void makeGrowingDialogFrame(QWidget& window, QSize clientSize);
 
 // The primary screen's available area (without panels and docks) less room for a window

@@ -157,6 +157,38 @@ TEST_F(DarkDesktopTest, DialogsPopupsAndHintsReadDarkOnLight)
     EXPECT_TRUE(readsLight(volumes->view()->window()->palette()));
 }
 
+// A desktop theme that sets the application's font once the windows are made (as qt6ct
+// does) changes no control's font.
+TEST_F(DarkDesktopTest, AFontTheDesktopSetsLaterChangesNoControl)
+{
+    createWindows();
+    // Read without polishing first: the controls that show for the first time meet the new
+    // font when they are polished.
+    auto fonts = [&](bool polish) {
+        std::map<std::string, QString> found;
+        for (QWidget* window : {static_cast<QWidget*>(Form1.get()), static_cast<QWidget*>(frmOptions.get()),
+                                static_cast<QWidget*>(frmAbout.get())}) {
+            for (QWidget* widget : window->findChildren<QWidget*>()) {
+                if (polish)
+                    widget->ensurePolished();
+                if (!widget->objectName().isEmpty())
+                    found[window->objectName().toStdString() + "." + widget->objectName().toStdString()]
+                        = widget->font().toString();
+            }
+        }
+        return found;
+    };
+    const std::map<std::string, QString> before = fonts(false);
+    EXPECT_EQ(before.at("frmOptions.chkDisp1"), QFont(QStringLiteral("MS Sans Serif"), 8).toString());
+    const QFont appFont = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Serif"), 13));
+    const std::map<std::string, QString> after = fonts(true);
+    QApplication::setFont(appFont);
+    for (const auto& [name, font] : before) {
+        EXPECT_EQ(after.at(name).toStdString(), font.toStdString()) << name;
+    }
+}
+
 // The controls of a window, by name, in the order Tab visits them.
 std::vector<std::string> focusChain(QWidget& window)
 {
