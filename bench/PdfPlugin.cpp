@@ -1,20 +1,20 @@
 #include "PdfPlugin.h"
 
-#include "pdf/PdfSupport.h"
+#include "pdf/ListingPdfOutput.h"
 
 #include <memory>
 
 namespace {
 
-std::unique_ptr<zintrel::PdfSupport> g_support;
+std::unique_ptr<zintrel::ListingPdfMaker> g_output;
 
 } // namespace
 
-zintrel::PdfRenderer* zintrelStartPdf(int argc, char** argv)
+const zintrel::OutputMaker* zintrelStartPdf(int, char**)
 {
-    if (!g_support)
-        g_support = std::make_unique<zintrel::PdfSupport>(argc, argv);
-    return g_support->renderer();
+    if (!g_output)
+        g_output = std::make_unique<zintrel::ListingPdfMaker>();
+    return g_output.get();
 }
 
-void zintrelStopPdf() { g_support.reset(); }
+void zintrelStopPdf() { g_output.reset(); }

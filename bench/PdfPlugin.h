@@ -1,15 +1,15 @@
 #pragma once
 
 namespace zintrel {
-class PdfRenderer;
+class OutputMaker;
 }
 
-// The harness's PDF output, in a module of its own: a text listing never loads Qt or qpdf,
-// so its timings are the engine's and not the loading of some fifty libraries.
+// The harness's PDF output, in a module of its own: a text listing never loads the font,
+// shaping and PDF libraries, so its timings are the engine's and not their loading.
 extern "C" {
-// Starts what PDF output needs (once) and returns the renderer, which lives until
-// zintrelStopPdf().
-zintrel::PdfRenderer* zintrelStartPdf(int argc, char** argv);
+// Starts what PDF output needs (once) and returns what makes the PDF output, which lives
+// until zintrelStopPdf().
+const zintrel::OutputMaker* zintrelStartPdf(int argc, char** argv);
 // Ends it again, while the libraries it needs are still there (not at exit).
 void zintrelStopPdf();
 }

@@ -4,11 +4,13 @@
 #include "OptionsFile.h"
 #include "PdfPlugin.h"
 #include "listing/ListingRun.h"
-#include "listing/ListingUi.h"
-#include "listing/PdfRenderer.h"
+#include "listing/OutputFormats.h"
+#include "listing/ScriptedUi.h"
+#include "platform/SaveSteps.h"
 
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,46 +28,9 @@ namespace {
 constexpr int kExitMessage = 1;
 constexpr int kExitError = 2;
 
-const char* const kUsage = "usage: zintrel-bench [--type txt|pdf] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
-                           "                     [--date-format FMT] [--time-format FMT] [--drawing-threads N]\n"
-                           "                     FOLDER TARGET\n";
-
-class BenchUi : public ListingUi {
-public:
-    BenchUi(std::string target, OutputType type)
-        : m_target(std::move(target))
-        , m_type(type)
-    {
-    }
-    std::optional<TargetChoice> chooseTarget(const std::string&) override { return TargetChoice{m_target, m_type}; }
-    bool confirmReplace(const std::string&) override { return true; }
-    void showMessage(const std::string& text) override
-    {
-        std::cerr << text << '\n';
-        messageShown = true;
-    }
-    void showError(const std::string& text) override
-    {
-        std::cerr << text << '\n';
-        errorShown = true;
-    }
-    void showTarget(const std::string&) override {}
-    void openDocument(const std::string& path) override { std::cout << "would open: " << path << '\n'; }
-    // Told, not a failure: the listing of what could be read is saved.
-    void showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders) override
-    {
-        std::cerr << count << " folder(s) could not be read:\n";
-        for (const std::string& folder : firstFolders)
-            std::cerr << folder << '\n';
-    }
-
-    bool messageShown = false;
-    bool errorShown = false;
-
-private:
-    std::string m_target;
-    OutputType m_type;
-};
+const char* const kUsageRest = "] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
+                               "                     [--date-format FMT] [--time-format FMT] [--drawing-threads N]\n"
+                               "                     FOLDER TARGET\n";
 
 bool parseNow(const char* text, std::time_t& now)
 {
@@ -88,16 +53,34 @@ std::string treeSelection(const std::string& folder)
     return text;
 }
 
+// For tests that put a fault at one exact moment of a save: ZINTREL_BENCH_STOP_AT names a
+// step, at which the harness stops itself (SIGSTOP) each time, to be signalled and let go on.
+// "started" is the harness's own: up and running, the save not begun.
+const char* g_stopAt = nullptr;
+constexpr const char* kStepStarted = "started";
+
+void stopAtStep(const char* step)
+{
+    if (std::strcmp(step, g_stopAt) == 0)
+        ::raise(SIGSTOP);
+}
+
 int usage()
 {
-    std::cerr << kUsage;
+    std::cerr << "usage: zintrel-bench [--type ";
+    const char* bar = "";
+    for (const OutputFormat& format : outputFormats()) {
+        std::cerr << bar << format.id;
+        bar = "|";
+    }
+    std::cerr << kUsageRest;
     return kExitError;
 }
 
 // The PDF module beside this program, started for one save and stopped after it.
 class PdfModule {
 public:
-    PdfRenderer* start(int argc, char** argv)
+    const OutputMaker* start(int argc, char** argv)
     {
         std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
         std::string module = (self.parent_path() / kPdfPluginName).string();
@@ -125,7 +108,11 @@ private:
 int main(int argc, char** argv)
 {
     std::setlocale(LC_TIME, "");
-    OutputType type = OutputType::Text;
+    if ((g_stopAt = std::getenv("ZINTREL_BENCH_STOP_AT"))) {
+        setSaveStepHook(stopAtStep);
+        stopAtStep(kStepStarted);
+    }
+    const OutputFormat* format = &outputFormat(OutputType::Text);
     const char* optionsPath = nullptr;
     std::time_t now = std::time(nullptr);
     SaveEnvironment environment;
@@ -135,12 +122,8 @@ int main(int argc, char** argv)
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
         if (arg == "--type" && hasValue) {
-            std::string value = argv[++i];
-            if (value == "txt")
-                type = OutputType::Text;
-            else if (value == "pdf")
-                type = OutputType::Pdf;
-            else
+            format = outputFormatById(argv[++i]);
+            if (!format)
                 return usage();
         } else if (arg == "--options" && hasValue) {
             optionsPath = argv[++i];
@@ -181,23 +164,26 @@ int main(int argc, char** argv)
 
     // Qt comes up only for a PDF, so text listings are timed without it.
     PdfModule pdfModule;
-    if (type == OutputType::Pdf) {
-        environment.pdfRenderer = pdfModule.start(argc, argv);
-        if (!environment.pdfRenderer)
+    if (format->type == OutputType::Pdf) {
+        environment.pdfOutput = pdfModule.start(argc, argv);
+        if (!environment.pdfOutput)
             return kExitError;
     }
 
-    BenchUi ui(positional[1], type);
-    ListingRun run;
+    ScriptedUi ui;
+    ui.choice = TargetChoice{positional[1], format->type};
+    ui.echo = &std::cerr;
     SaveResult result;
     auto start = std::chrono::steady_clock::now();
-    SaveOutcome outcome = run.save(options, treeSelection(positional[0]), environment, ui, &result);
+    SaveOutcome outcome = ListingRun::save(options, treeSelection(positional[0]), environment, ui, &result);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    if (outcome == SaveOutcome::Failed || ui.errorShown)
+    if (outcome == SaveOutcome::Failed || !ui.errors.empty())
         return kExitError;
     if (outcome != SaveOutcome::Saved)
-        return ui.messageShown ? kExitMessage : kExitError;
+        return ui.messages.empty() ? kExitError : kExitMessage;
+    for (const std::string& path : ui.opened)
+        std::cout << "would open: " << path << '\n';
     std::printf("folders %lld files %lld total %lld Kb in %.3f s\n", static_cast<long long>(result.folders),
                 static_cast<long long>(result.files), static_cast<long long>(result.totalSizeKb), seconds);
     return 0;

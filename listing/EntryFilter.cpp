@@ -1,7 +1,8 @@
 #include "EntryFilter.h"
 
+#include "Capitals.h"
 #include "FolderWalk.h"
-#include "ListingText.h"
+#include "Kilobytes.h"
 
 #include <algorithm>
 
@@ -76,10 +77,10 @@ EntryFilter::Verdict EntryFilter::judge(const WalkEntry& entry) const
 bool EntryFilter::passes(const WalkEntry& entry, bool isFolder) const
 {
     if (m_sizeFilter) {
-        std::int64_t sizeValueKb = roundedKb(entry.size) + 1;
-        if (m_sizeMode == SizeFilterMode::AtLeast && sizeValueKb < m_sizeKb)
+        const std::int64_t valueKb = sizeValueKb(entry.size);
+        if (m_sizeMode == SizeFilterMode::AtLeast && valueKb < m_sizeKb)
             return false;
-        if (m_sizeMode == SizeFilterMode::AtMost && sizeValueKb > m_sizeKb)
+        if (m_sizeMode == SizeFilterMode::AtMost && valueKb > m_sizeKb)
             return false;
     }
     if (m_dateFilter && (entry.time < m_dateLow || entry.time >= m_dateHighEnd))

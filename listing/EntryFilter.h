@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Attributes.h"
 #include "ListingOptions.h"
 #include "MaskFilter.h"
 
@@ -13,16 +14,6 @@
 namespace zintrel {
 
 struct WalkEntry;
-
-// The attribute bits of an entry, with the letters R H S V D A in this order.
-enum AttributeBit : std::uint32_t {
-    kReadOnly = 1,
-    kHidden = 2,
-    kSystem = 4,
-    kVolumeId = 8,
-    kDirectory = 16,
-    kArchive = 32,
-};
 
 // The set of attribute bits an entry may carry: the bits of the attribute flags that are off.
 std::uint32_t buildAttributeMask(const ListingOptions& options);

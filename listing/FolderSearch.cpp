@@ -1,5 +1,6 @@
 #include "FolderSearch.h"
 
+#include "Capitals.h"
 #include "EntryFilter.h"
 #include "NameOrder.h"
 
@@ -94,7 +95,7 @@ void sortByName(FolderNames& folder)
             std::uint64_t value = 0;
             for (std::uint32_t k = word * 8; k < word * 8 + 8; ++k) {
                 unsigned char c = k < span.length ? static_cast<unsigned char>(base[span.start + k]) : 0;
-                value = value << 8 | (c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+                value = value << 8 | capital(c);
             }
             span.prefix[word] = value;
         }

@@ -2,7 +2,6 @@
 
 #include "FolderSearch.h"
 #include "Prefetcher.h"
-#include "SaveCancelled.h"
 #include "platform/IoError.h"
 
 #include <algorithm>
@@ -93,9 +92,9 @@ public:
             m_path += '/';
         int fd = openRetrying(AT_FDCWD, folder.c_str(), 0);
         if (fd < 0)
-            throw IoError(errno, folder, kUnreadableStartFolder);
-        if (int error = pushFrame(fd, level, nullptr, nullptr))
-            throw IoError(error, folder, kUnreadableStartFolder);
+            throw startFolderError(errno, folder);
+        if (int error = pushFrame(fd, level, nullptr))
+            throw startFolderError(error, folder);
         while (!m_frames.empty())
             step();
     }
@@ -136,18 +135,15 @@ private:
         return false;
     }
 
-    // 0, or the errno that kept the folder from being read. known: the folder's device and
-    // inode when its entry in the parent already told them; readAhead: the folder as a
+    // 0, or the errno that kept the folder from being read. readAhead: the folder as a
     // worker read it, if one did.
-    int pushFrame(int fd, int level, const WalkEntry* known, std::shared_ptr<FolderBatch> readAhead)
+    int pushFrame(int fd, int level, std::shared_ptr<FolderBatch> readAhead)
     {
         Frame frame;
+        // The folder as opened, not as its entry was seen earlier: it may have been replaced
+        // by another under the same name in between, and all of it is read from this one.
         struct stat st {};
-        if (known) {
-            st.st_dev = known->device;
-            st.st_ino = known->inode;
-        }
-        if (!known && ::fstat(fd, &st) != 0) {
+        if (::fstat(fd, &st) != 0) {
             int error = errno;
             ::close(fd);
             return error;
@@ -239,8 +235,7 @@ private:
             popFrame();
             return;
         }
-        if (m_context.cancel && m_context.cancel->load(std::memory_order_relaxed))
-            throw SaveCancelled{};
+        m_context.cancel.check();
 
         const std::uint32_t index = frame.nextName++;
         const char* name = frame.batch->names().name(index);
@@ -254,6 +249,7 @@ private:
         }
         WalkEntry entry;
         entry.name = name;
+        entry.folder = m_path;
         entry.level = frame.level;
         entry.size = data.size;
         entry.attributes = data.attributes;
@@ -289,7 +285,7 @@ private:
         }
         std::shared_ptr<FolderBatch> readAhead = m_prefetcher.takeChild(*frame.batch, index);
         m_key.push_back(index);
-        if (int error = pushFrame(fd, frame.level + 1, &entry, std::move(readAhead))) {
+        if (int error = pushFrame(fd, frame.level + 1, std::move(readAhead))) {
             m_key.pop_back();
             reportUnreadable(m_path, error);
             m_path.resize(pathLength);
@@ -314,6 +310,11 @@ private:
 };
 
 } // namespace
+
+IoError startFolderError(int error, const std::string& folder)
+{
+    return IoError(error, folder, outOfDescriptors(error) ? kStartFolderTooManyFiles : kUnreadableStartFolder);
+}
 
 void walkFolder(const std::string& folder, int level, WalkSink& sink, const WalkContext& context)
 {

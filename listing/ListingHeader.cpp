@@ -1,10 +1,11 @@
 #include "ListingHeader.h"
 
+#include "ListingColumns.h"
 #include "ListingOptions.h"
-#include "ListingRunState.h"
+#include "ListingOutput.h"
 #include "ListingText.h"
+#include "TextListing.h"
 #include "platform/DateTimeText.h"
-#include "platform/OutputFile.h"
 
 #include <string_view>
 
@@ -23,15 +24,6 @@ constexpr Label kExcludeLabels[] = {
     {&ListingOptions::excludeReadOnly, "Read Only"},  {&ListingOptions::excludeHidden, "Hidden"},
     {&ListingOptions::excludeSystem, "System"},       {&ListingOptions::excludeVolumeId, "Volume ID"},
     {&ListingOptions::excludeDirectory, "Directory"}, {&ListingOptions::excludeArchive, "Archive"},
-};
-
-constexpr Label kColumnLabels[] = {
-    {&ListingOptions::showName, "Name"},
-    {&ListingOptions::showSize, "Size"},
-    {&ListingOptions::showAttributes, "Attributes"},
-    {&ListingOptions::showDateTime, "Date and Time"},
-    {&ListingOptions::showPath, "Path"},
-    {&ListingOptions::showLevel, "Level"},
 };
 
 } // namespace
@@ -75,17 +67,15 @@ std::string filterLine(const ListingOptions& options, const DateTimeText& dates)
 std::string columnLine(const ListingOptions& options)
 {
     std::string line = "Columns:  ";
-    for (const Label& label : kColumnLabels) {
-        if (options.*label.flag) {
-            line += label.text;
-            line += ", ";
-        }
+    for (const ListingColumn* column : shownColumns(options)) {
+        line += column->label;
+        line += ", ";
     }
     return line;
 }
 
-void writeListingHeader(OutputFile& out, const std::string& folder, const ListingOptions& options, DateTimeText& dates,
-                        std::time_t now, bool isolateNames)
+void writeListingHeader(TextLines& lines, const std::string& folder, const ListingOptions& options, DateTimeText& dates,
+                        std::time_t now, const NameForm* form)
 {
     // Header lines never begin with a blank, which is what tells them from entry lines;
     // a short date such as %e's " 8.12.26" would.
@@ -93,35 +83,27 @@ void writeListingHeader(OutputFile& out, const std::string& folder, const Listin
     std::string_view shown = written;
     while (!shown.empty() && shown.front() == ' ')
         shown.remove_prefix(1);
-    out.write(shown);
-    out.endLine();
+    lines.line(shown);
     std::string processed = "Processed: ";
-    const bool isolate = isolateNames && hasRightToLeft(folder);
-    if (isolate)
-        processed += kIsolateStart;
-    appendOneLine(processed, folder);
-    if (isolate)
-        processed += kIsolateEnd;
-    out.write(processed);
-    out.endLine();
-    out.write(filterLine(options, dates));
-    out.endLine();
-    out.write(columnLine(options));
-    out.endLine();
-    out.write(kAsterisks);
-    out.endLine();
+    if (form) {
+        std::string folderText;
+        appendOneLine(folderText, folder);
+        form->appendFolder(processed, folderText);
+    } else {
+        appendOneLine(processed, folder);
+    }
+    lines.line(processed);
+    lines.line(filterLine(options, dates));
+    lines.line(columnLine(options));
+    lines.line(kAsterisks);
 }
 
-void writeListingFooter(OutputFile& out, const ListingRunState& state)
+void writeListingFooter(TextLines& lines, const ListingTotals& totals)
 {
-    out.write(kAsterisks);
-    out.endLine();
-    out.write("Folders:    " + std::to_string(state.folderCount));
-    out.endLine();
-    out.write("Files:      " + std::to_string(state.fileCount));
-    out.endLine();
-    out.write("Total size: " + std::to_string(state.totalSizeKb) + " Kb");
-    out.endLine();
+    lines.line(kAsterisks);
+    lines.line("Folders:    " + std::to_string(totals.folders));
+    lines.line("Files:      " + std::to_string(totals.files));
+    lines.line("Total size: " + std::to_string(totals.totalSizeKb) + " Kb");
 }
 
 } // namespace zintrel

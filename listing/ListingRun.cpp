@@ -2,16 +2,12 @@
 
 #include "EntryFilter.h"
 #include "FolderWalk.h"
-#include "ListingHeader.h"
-#include "ListingLineWriter.h"
-#include "ListingOutline.h"
+#include "ListingOutput.h"
 #include "ListingProgress.h"
+#include "ListingSink.h"
 #include "ListingUi.h"
-#include "PdfRenderer.h"
-#include "SaveCancelled.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileDescriptor.h"
-#include "platform/InputFile.h"
 #include "platform/IoError.h"
 #include "platform/OutputFile.h"
 #include "platform/TempFile.h"
@@ -26,73 +22,11 @@ namespace zintrel {
 
 namespace {
 
-constexpr std::int64_t kHeaderLines = 5;
-constexpr std::int64_t kHeaderAndFooterLines = 9;
-
 bool fileExists(const std::string& path)
 {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
-
-// What the walk meets goes through the filter; what passes becomes a line.
-class ListingSink : public WalkSink {
-public:
-    // outline: where the bookmarks of a PDF are noted; null for a text listing.
-    ListingSink(const EntryFilter& filter, ListingLineWriter& writer, bool includeSubfolders, ListingProgress* progress,
-                SaveResult& result, OutlineRecorder* outline)
-        : m_filter(filter)
-        , m_writer(writer)
-        , m_includeSubfolders(includeSubfolders)
-        , m_progress(progress)
-        , m_result(result)
-        , m_outline(outline)
-    {
-    }
-
-    void folderEntered(std::string_view path, int) override
-    {
-        m_writer.folderEntered(path);
-        if (m_outline)
-            m_outline->folderEntered();
-        if (m_progress)
-            m_progress->folderEntered(std::string(path), m_writer.folders(), m_writer.files());
-    }
-    void folderLeft() override
-    {
-        m_writer.folderLeft();
-        if (m_outline)
-            m_outline->folderLeft();
-    }
-
-    bool entry(const WalkEntry& entry) override
-    {
-        EntryFilter::Verdict verdict = m_filter.judge(entry);
-        if (verdict == EntryFilter::Verdict::List) {
-            m_writer.write(entry);
-            if (m_outline)
-                m_outline->entry(entry, kHeaderLines + m_writer.folders() + m_writer.files());
-        } else if (m_outline) {
-            m_outline->entryNotListed();
-        }
-        return verdict != EntryFilter::Verdict::Skip && m_includeSubfolders;
-    }
-
-    void folderUnreadable(std::string_view path, int) override
-    {
-        ++m_result.unreadableFolders;
-        if (m_result.firstUnreadable.size() < kUnreadableShown)
-            m_result.firstUnreadable.emplace_back(path);
-    }
-
-private:
-    const EntryFilter& m_filter;
-    ListingLineWriter& m_writer;
-    bool m_includeSubfolders;
-    ListingProgress* m_progress;
-    SaveResult& m_result;
-    OutlineRecorder* m_outline;
-};
 
 // The folder to list must be there and readable before anything is written.
 void checkStartFolder(const std::string& folder)
@@ -100,7 +34,15 @@ void checkStartFolder(const std::string& folder)
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     alignas(dirent64) char buffer[1024];
     if (!fd || ::getdents64(fd.get(), buffer, sizeof buffer) < 0)
-        throw IoError(errno, folder, kUnreadableStartFolder);
+        throw startFolderError(errno, folder);
+}
+
+// What this save writes is never listed, not even inside the listed tree.
+void skipOwnFile(EntryFilter& filter, int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0)
+        filter.skipFile(st.st_dev, st.st_ino);
 }
 
 } // namespace
@@ -133,104 +75,69 @@ std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const
 
     SavePlan plan;
     plan.folder = folder;
-    plan.type = choice->type == OutputType::Text ? OutputType::Text : OutputType::Pdf;
+    plan.type = choice->type;
     plan.target = completeTargetName(choice->name, plan.type);
     plan.options = options;
 
     // The dialog asked about the name as chosen; ask again for the name we really write.
     if (plan.target != choice->name && fileExists(plan.target) && !ui.confirmReplace(plan.target))
         return std::nullopt;
-    // A mistyped password is caught before a long walk, not after it.
-    if (plan.type == OutputType::Pdf && !options.passwordsAcceptable()) {
-        ui.showMessage(kPasswordMessage);
-        return std::nullopt;
-    }
-    if (plan.type == OutputType::Pdf && options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes) {
-        ui.showMessage(kPasswordTooLongMessage);
+    const OutputFormat& format = outputFormat(plan.type);
+    if (const char* refusal = format.refusal ? format.refusal(options) : nullptr) {
+        ui.showMessage(refusal);
         return std::nullopt;
     }
     return plan;
 }
 
-void ListingRun::writeListing(const SavePlan& plan, OutputFile& out, const std::vector<FileId>& ownFiles,
-                              const SaveEnvironment& environment, ListingProgress* progress,
-                              const std::atomic<bool>* cancel)
-{
-    const ListingOptions& options = plan.options;
-    DateTimeText dates(environment.dateTimeFormat);
-    const bool forPdf = plan.type == OutputType::Pdf;
-    writeListingHeader(out, plan.folder, options, dates, environment.clock(), forPdf);
-
-    // The run step.
-    m_state.processedFolder = plan.folder;
-    m_state.includeSubfolders = options.includeSubfolders;
-    m_state.fieldSpacing = options.fieldSpacing;
-    m_state.indentSize = options.indentSize;
-    m_state.fieldSeparator = padRight("", options.fieldSpacing);
-    m_state.folderCount = 0;
-    m_state.fileCount = 0;
-    m_state.totalSizeKb = 0;
-    m_result = SaveResult{};
-    EntryFilter filter(options);
-    for (const FileId& own : ownFiles)
-        filter.skipFile(own.device, own.inode);
-    ListingLineWriter writer(options, out, dates, forPdf);
-    OutlineRecorder outline;
-    ListingSink sink(filter, writer, m_state.includeSubfolders, progress, m_result, forPdf ? &outline : nullptr);
-    WalkContext context;
-    context.cancel = cancel;
-    context.subfolders = m_state.includeSubfolders;
-    walkFolder(m_state.processedFolder, 1, sink, context);
-    m_state.folderCount = m_result.folders = writer.folders();
-    m_state.fileCount = m_result.files = writer.files();
-    m_state.totalSizeKb = m_result.totalSizeKb = writer.totalSizeKb();
-    if (progress)
-        progress->listed(m_result.folders, m_result.files);
-    m_outline = std::move(outline.entries());
-
-    writeListingFooter(out, m_state);
-}
-
 SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
-                               ListingProgress* progress, const std::atomic<bool>* cancel)
+                               ListingProgress* progress, const CancelToken& cancel)
 {
-    if (plan.type == OutputType::Pdf && !environment.pdfRenderer)
-        throw std::runtime_error(kNoPdfMessage);
+    // Checked before the walk already; checked again so no caller can walk a whole tree
+    // only to throw the listing away.
+    const OutputFormat& format = outputFormat(plan.type);
+    if (const char* refusal = format.refusal ? format.refusal(plan.options) : nullptr)
+        throw std::runtime_error(refusal);
 
-    auto idOf = [](int fd) {
-        struct stat st {};
-        return ::fstat(fd, &st) == 0 ? FileId{st.st_dev, st.st_ino} : FileId{0, 0};
-    };
     checkStartFolder(plan.folder);
     const std::string scratch = environment.temporaryFolder.empty() ? temporaryFolder() : environment.temporaryFolder;
     AtomicFile target(plan.target, scratch);
-    // What this save writes is never listed, not even inside the listed tree.
-    std::vector<FileId> ownFiles{idOf(target.fd())};
+    EntryFilter filter(plan.options);
+    skipOwnFile(filter, target.fd());
     if (target.mode() == AtomicFile::Mode::InPlace)
-        ownFiles.push_back(idOf(target.targetFd()));
+        skipOwnFile(filter, target.targetFd());
     OutputFile targetOut(target.fd(), plan.target);
-    if (plan.type == OutputType::Text) {
-        writeListing(plan, targetOut, ownFiles, environment, progress, cancel);
-        targetOut.sync();
-    } else {
-        TempFile listing(scratch, "zintrel-listing-", ".txt", plan.target);
-        ownFiles.push_back(idOf(listing.fd()));
-        OutputFile listingOut(listing.fd(), plan.target);
-        writeListing(plan, listingOut, ownFiles, environment, progress, cancel);
-        listingOut.flush();
-        InputFile listingIn(listing.fd(), plan.target);
-        RenderHooks hooks;
-        hooks.notice = [&ui](const std::string& text) { ui.showMessage(text); };
-        hooks.cancel = cancel;
-        hooks.progress = progress;
-        hooks.lineCount = m_result.folders + m_result.files + kHeaderAndFooterLines;
-        hooks.outline = &m_outline;
-        hooks.threads = environment.drawingThreads;
-        environment.pdfRenderer->render(listingIn, targetOut, plan.options, hooks);
-        targetOut.flush();
-    }
+
+    OutputSetup setup{plan.options, targetOut, plan.target, scratch, environment.dateTimeFormat, cancel};
+    setup.progress = progress;
+    setup.drawingThreads = environment.drawingThreads;
+    setup.notice = [&ui](const std::string& text) { ui.showMessage(text); };
+    setup.ownFile = [&filter](int fd) { skipOwnFile(filter, fd); };
+    std::unique_ptr<ListingOutput> output = format.make(setup, environment);
+
+    // The run step.
+    ListingRunState state;
+    state.processedFolder = plan.folder;
+    state.includeSubfolders = plan.options.includeSubfolders;
+    ListingSink sink(filter, *output, state, progress);
+    output->begin(state.processedFolder, environment.clock());
+    WalkContext context{cancel};
+    context.subfolders = state.includeSubfolders;
+    walkFolder(state.processedFolder, 1, sink, context);
+    const ListingTotals totals = sink.totals();
+    if (progress)
+        progress->listed(totals.folders, totals.files);
+    output->finish(totals);
+    targetOut.sync();
     target.commit();
-    return m_result;
+
+    SaveResult result;
+    result.folders = totals.folders;
+    result.files = totals.files;
+    result.totalSizeKb = totals.totalSizeKb;
+    result.unreadableFolders = sink.unreadableFolders();
+    result.firstUnreadable = sink.firstUnreadable();
+    return result;
 }
 
 void ListingRun::finish(const SavePlan& plan, const SaveResult& result, ListingUi& ui)

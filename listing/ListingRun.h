@@ -1,12 +1,10 @@
 #pragma once
 
 #include "ListingOptions.h"
-#include "ListingOutline.h"
-#include "ListingRunState.h"
-#include "ListingText.h"
+#include "OutputFormats.h"
+#include "platform/CancelToken.h"
 #include "platform/DateTimeText.h"
 
-#include <atomic>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -17,18 +15,11 @@ namespace zintrel {
 
 class ListingProgress;
 class ListingUi;
-class OutputFile;
-class PdfRenderer;
+class OutputMaker;
 
 inline constexpr const char* kSizeFilterMessage
     = "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !";
-inline constexpr const char* kPasswordMessage = "Passwords do not match or not entered. Save operation aborted.";
-inline constexpr const char* kNoPdfMessage = "PDF output is not available in this build.";
 inline constexpr const char* kUnknownSaveError = "The listing could not be saved.";
-inline constexpr const char* kPasswordTooLongMessage
-    = "The password is too long for a PDF (at most 127 bytes). Save operation aborted.";
-// AES-256 takes the first 127 bytes of a password's UTF-8; a longer one no reader can use.
-inline constexpr std::size_t kMaxPasswordBytes = 127;
 
 // One save, decided: what to list, where to, how.
 struct SavePlan {
@@ -51,9 +42,9 @@ struct SaveResult {
 struct SaveEnvironment {
     DateTimeFormat dateTimeFormat;
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
-    PdfRenderer* pdfRenderer = nullptr; // null: PDF output is refused
-    std::string temporaryFolder;        // empty: the system's
-    int drawingThreads = 0;             // threads drawing a PDF at once; 0: as suits it
+    const OutputMaker* pdfOutput = nullptr; // null: PDF output is refused
+    std::string temporaryFolder;            // empty: the system's
+    int drawingThreads = 0;                 // threads drawing a PDF at once; 0: as suits it
 };
 
 enum class SaveOutcome { Saved, Stopped, Cancelled, Failed };
@@ -64,39 +55,24 @@ SaveOutcome outcomeOf(const std::function<void()>& work, std::string& errorText)
 
 // The Save command from the press of the button to the finished file. prepare() talks to
 // the user and touches no file; execute() writes, and may run on another thread; finish()
-// opens the result. save() does all three on the calling thread.
+// opens the result. save() does all three on the calling thread. Nothing is kept from one
+// save to the next.
 class ListingRun {
 public:
     // The checks and the target dialog. nullopt: stopped, with any message already shown.
     static std::optional<SavePlan> prepare(const ListingOptions& options, const std::string& folder, ListingUi& ui);
 
-    // Writes the listing (and the PDF) under plan.target without ever leaving a half file
-    // there. Throws IoError or another std::exception on failure, SaveCancelled on cancel;
-    // either way no temporary file is left behind.
-    SaveResult execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
-                       ListingProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);
+    // Writes the listing in the plan's format under plan.target without ever leaving a
+    // half file there. Throws IoError or another std::exception on failure, SaveCancelled
+    // when cancel is raised; either way no temporary file is left behind.
+    static SaveResult execute(const SavePlan& plan, const SaveEnvironment& environment, ListingUi& ui,
+                              ListingProgress* progress = nullptr, const CancelToken& cancel = CancelToken::none());
 
     // Names the saved file, tells what could not be read, then opens the file when asked to.
     static void finish(const SavePlan& plan, const SaveResult& result, ListingUi& ui);
 
-    SaveOutcome save(const ListingOptions& options, const std::string& folder, const SaveEnvironment& environment,
-                     ListingUi& ui, SaveResult* result = nullptr);
-
-    const ListingRunState& state() const { return m_state; }
-
-private:
-    struct FileId {
-        std::uint64_t device;
-        std::uint64_t inode;
-    };
-
-    // Header, run step and footer into out; ownFiles are never listed.
-    void writeListing(const SavePlan& plan, OutputFile& out, const std::vector<FileId>& ownFiles,
-                      const SaveEnvironment& environment, ListingProgress* progress, const std::atomic<bool>* cancel);
-
-    ListingRunState m_state;
-    SaveResult m_result;
-    std::vector<OutlineEntry> m_outline; // a PDF's bookmarks, from the walk to the drawing
+    static SaveOutcome save(const ListingOptions& options, const std::string& folder,
+                            const SaveEnvironment& environment, ListingUi& ui, SaveResult* result = nullptr);
 };
 
 } // namespace zintrel

@@ -5,14 +5,11 @@
 
 namespace zintrel {
 
-// The working state of one save. Every run step fills it afresh; the footer prints the
-// counters the walk's lines added up to.
+// The working state of one save's run step: the folder listed, whether the walk goes below
+// it, and the counters the listed lines add up to, which the footer prints.
 struct ListingRunState {
     std::string processedFolder;
     bool includeSubfolders = true;
-    int fieldSpacing = 0;
-    int indentSize = 0;
-    std::string fieldSeparator;
     std::int64_t folderCount = 0;
     std::int64_t fileCount = 0;
     std::int64_t totalSizeKb = 0;

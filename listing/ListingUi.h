@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ListingText.h"
+#include "OutputFormats.h"
 
 #include <cstdint>
 #include <optional>
@@ -8,9 +8,6 @@
 #include <vector>
 
 namespace zintrel {
-
-// How many of the folders a save could not read are named to the user.
-inline constexpr std::size_t kUnreadableShown = 10;
 
 struct TargetChoice {
     std::string name;

@@ -1,6 +1,6 @@
 #include "MaskFilter.h"
 
-#include "ListingText.h"
+#include "Capitals.h"
 
 #include <algorithm>
 

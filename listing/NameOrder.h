@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Capitals.h"
+
 #include <string_view>
 
 namespace zintrel {
@@ -9,13 +11,12 @@ namespace zintrel {
 // raw bytes. Needs no locale, so it is the same in every window and every listing.
 inline bool nameLess(std::string_view a, std::string_view b)
 {
-    auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; };
     const std::size_t common = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < common; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (upper(x) != upper(y))
-            return upper(x) < upper(y);
+        unsigned char x = capital(static_cast<unsigned char>(a[i]));
+        unsigned char y = capital(static_cast<unsigned char>(b[i]));
+        if (x != y)
+            return x < y;
     }
     if (a.size() != b.size())
         return a.size() < b.size();

@@ -1,14 +1,30 @@
 #include "FontSubstitutes.h"
 
-#include <QFont>
-#include <QStringList>
+#include <strings.h>
 
 namespace zintrel {
 
-void registerFontSubstitutes()
+namespace {
+
+struct Substitution {
+    const char* family;
+    const char* substitutes[2];
+};
+
+constexpr Substitution kSubstitutions[] = {
+    {"MS Sans Serif", {"Liberation Sans", "Nimbus Sans"}},
+};
+
+} // namespace
+
+std::vector<std::string> fontSubstitutes(std::string_view family)
 {
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
+    for (const Substitution& substitution : kSubstitutions) {
+        if (std::string(family).size() == std::string_view(substitution.family).size()
+            && ::strncasecmp(std::string(family).c_str(), substitution.family, family.size()) == 0)
+            return {substitution.substitutes[0], substitution.substitutes[1]};
+    }
+    return {};
 }
 
 } // namespace zintrel

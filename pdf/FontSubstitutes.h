@@ -1,10 +1,14 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace zintrel {
 
-// Makes "MS Sans Serif", the windows' and the listing's default face, draw in a
-// metric-compatible font of this system (Liberation Sans, else Nimbus Sans). Call once
-// after the QGuiApplication exists.
-void registerFontSubstitutes();
+// "MS Sans Serif", the windows' and the listing's default face, draws in a metric-compatible
+// font of this system: Liberation Sans, else Nimbus Sans. Families without substitutes have
+// none.
+std::vector<std::string> fontSubstitutes(std::string_view family);
 
 } // namespace zintrel

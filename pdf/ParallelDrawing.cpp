@@ -1,14 +1,16 @@
 #include "ParallelDrawing.h"
 
 #include "PdfDocument.h"
-#include "listing/SaveCancelled.h"
+#include "platform/CancelToken.h"
 #include "platform/InputFile.h"
+#include "platform/Rounding.h"
+#include "platform/SaveSteps.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -18,52 +20,45 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 constexpr std::int64_t kProgressLines = 256;
-constexpr std::size_t kScanBuffer = 1 << 20;
 
 // A thread gives up because another one failed.
 struct Stopped {};
 
-std::int64_t roundHalfEven(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
-
 // Where each page's lines begin in the listing, and how many lines it has, its last one
-// with or without a line end, as LineReader reads them.
+// with or without a line end, as LineReader reads them. Every line that is not all
+// printable ASCII goes to prepare on the way, in the listing's order.
 struct PageStarts {
     std::vector<std::uint64_t> offsets; // of every page's first line
     std::int64_t lines = 0;
 };
 
-PageStarts pageStarts(const InputFile& file, const PageLayout& layout)
+bool printableAscii(const std::string& line)
+{
+    for (unsigned char c : line) {
+        if (c < 0x20 || c >= 0x7F)
+            return false;
+    }
+    return true;
+}
+
+PageStarts pageStarts(const InputFile& file, const PageLayout& layout, const LinePreparer& prepare)
 {
     PageStarts starts;
-    std::string buffer(kScanBuffer, '\0');
-    std::uint64_t at = 0;
+    LineReader reader(file);
+    std::string line;
     std::int64_t nextStart = 0; // the line that begins the next page
-    bool open = false;          // bytes of a line without its end yet
     for (;;) {
-        const std::size_t got = file.readAt(at, buffer.data(), buffer.size());
-        if (got == 0)
+        const std::uint64_t at = reader.offset();
+        if (!reader.next(line))
             break;
-        const char* data = buffer.data();
-        const char* end = data + got;
-        const char* p = data;
-        while (p < end) {
-            if (!open && starts.lines == nextStart) {
-                starts.offsets.push_back(at + static_cast<std::uint64_t>(p - data));
-                nextStart = layout.firstLineOf(static_cast<int>(starts.offsets.size()));
-            }
-            const char* newline = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            if (!newline) {
-                open = true;
-                break;
-            }
-            open = false;
-            ++starts.lines;
-            p = newline + 1;
+        if (starts.lines == nextStart) {
+            starts.offsets.push_back(at);
+            nextStart = layout.firstLineOf(static_cast<int>(starts.offsets.size()));
         }
-        at += got;
-    }
-    if (open)
         ++starts.lines;
+        if (prepare && !printableAscii(line))
+            prepare(line);
+    }
     return starts;
 }
 
@@ -76,7 +71,8 @@ PageLayout::PageLayout(double pageHeight, int lineStep, int topMargin, int botto
 {
     auto fitting = [&](std::int64_t top) { return top >= bottomLimit ? (top - bottomLimit) / m_step + 1 : 0; };
     m_firstPageLines = fitting(m_firstTop);
-    m_laterPageLines = fitting(m_laterTop);
+    m_laterPageLines = std::max<std::int64_t>(1, fitting(m_laterTop));
+    m_laterFits = fitting(m_laterTop) > 0;
 }
 
 int PageLayout::pageOf(std::int64_t line) const
@@ -98,16 +94,21 @@ std::int64_t PageLayout::firstLineOf(int page) const
     return page == 0 ? 0 : m_firstPageLines + static_cast<std::int64_t>(page - 1) * m_laterPageLines;
 }
 
-void drawInParallel(PdfDocument& document, const InputFile& listing, const PageLayout& layout, int threads,
-                    const LineDrawer& draw, const PartMaker& makePart, const std::atomic<bool>* cancel,
-                    const std::function<void(std::int64_t lines, int pages)>& progress)
+void drawPages(PdfDocument& document, const InputFile& listing, const PageLayout& layout, int threads,
+               const LineDrawer& draw, const PartMaker& makePart, const LinePreparer& prepare,
+               const CancelToken& cancel, const std::function<void(std::int64_t lines, int pages)>& progress)
 {
     // Whole pages for every thread, about as many each; the lines counted as they will
-    // be read.
-    const PageStarts starts = pageStarts(listing, layout);
-    const std::int64_t lineCount = starts.lines;
+    // be read. One thread reads on to the end.
+    PageStarts starts;
+    std::int64_t lineCount = std::numeric_limits<std::int64_t>::max();
+    threads = std::max(threads, 1);
+    if (threads > 1) {
+        starts = pageStarts(listing, layout, prepare);
+        lineCount = starts.lines;
+        threads = std::clamp(threads, 1, std::max<int>(1, static_cast<int>(starts.offsets.size())));
+    }
     const int pages = std::max<int>(1, static_cast<int>(starts.offsets.size()));
-    threads = std::clamp(threads, 1, pages);
     std::vector<int> firstPages;
     for (int range = 0; range <= threads; ++range)
         firstPages.push_back(static_cast<int>(static_cast<std::int64_t>(pages) * range / threads));
@@ -120,19 +121,17 @@ void drawInParallel(PdfDocument& document, const InputFile& listing, const PageL
     auto drawRange = [&](PdfDocument& target, int range) {
         LineReader reader(listing, offset(range));
         std::string line;
-        int page = -1;
+        // The target's current page is the range's first one.
+        int page = firstPages[range];
+        ++begunPages;
         for (std::int64_t number = firstLine(range); number < firstLine(range + 1); ++number) {
-            if (cancel && cancel->load(std::memory_order_relaxed))
-                throw SaveCancelled{};
+            cancel.check();
             if (stop.load(std::memory_order_relaxed))
                 throw Stopped{};
             if (!reader.next(line))
                 break;
-            const int linePage = layout.pageOf(number);
-            if (linePage != page) {
-                if (page >= 0)
-                    target.newpage();
-                page = linePage;
+            for (const int linePage = layout.pageOf(number); page < linePage; ++page) {
+                target.newpage();
                 ++begunPages;
             }
             draw(target, line, static_cast<int>(layout.heightOf(number)));
@@ -186,7 +185,7 @@ void drawInParallel(PdfDocument& document, const InputFile& listing, const PageL
             progress(drawnLines.load(), begunPages.load());
         if (all)
             break;
-        if (cancel && cancel->load())
+        if (cancel.raised())
             stop = true;
         std::this_thread::sleep_for(kProgressInterval);
     }
@@ -200,6 +199,7 @@ void drawInParallel(PdfDocument& document, const InputFile& listing, const PageL
         } catch (const Stopped&) {
         }
     }
+    reachSaveStep(kStepRangesDrawn);
     for (int range = 1; range < threads; ++range)
         document.AppendPages(std::move(parts[range]));
 }

@@ -1,41 +1,33 @@
 #include "PdfDocument.h"
 
-#include "DescriptorDevice.h"
-#include "PdfFinisher.h"
-#include "PdfPermissions.h"
-#include "SupplementaryGlyphs.h"
+#include "DocumentFonts.h"
+#include "FontCatalog.h"
+#include "TextShaper.h"
+#include "pdfwrite/Flate.h"
+#include "pdfwrite/PdfEncryption.h"
+#include "pdfwrite/PdfFileWriter.h"
+#include "pdfwrite/PdfFontWriter.h"
+#include "pdfwrite/PdfOutline.h"
+#include "pdfwrite/PdfPermissions.h"
+#include "pdfwrite/PdfSyntax.h"
+#include "platform/CancelToken.h"
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
 #include "platform/IoError.h"
 #include "platform/OutputFile.h"
 #include "platform/TempFile.h"
 
-#include <QColor>
-#include <QFont>
-#include <QFontDatabase>
-#include <QGuiApplication>
-#include <QIODevice>
-#include <QMarginsF>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QString>
-
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdint>
+#include <cmath>
+#include <ctime>
 #include <fcntl.h>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace zintrel {
 
@@ -45,57 +37,71 @@ constexpr double kA4Width = 595;
 constexpr double kA4Height = 842;
 // The largest page a PDF viewer must accept (200 inches).
 constexpr double kMaxPageSide = 14400;
-constexpr int kDrawingResolution = 72; // one device unit is one point
 constexpr int kEmbedFontFlag = 1;
 constexpr int kAes256Level = 1;
+constexpr int kDefaultTextSize = 12;
+// AES-256 takes the first 127 bytes of a password's UTF-8.
+constexpr std::size_t kMaxPasswordBytes = 127;
+// Page contents compress well at zlib's middle level; the best levels cost far more time
+// for a few per cent.
+constexpr int kContentCompression = 6;
+// Pages a node of the page tree holds at most.
+constexpr std::size_t kPagesPerNode = 64;
 
 const char* const kInformationKeys[] = {nullptr, "/Author", "/Title", "/Subject", "/Keywords", "/Creator", "/Producer"};
 
 [[noreturn]] void fail(const std::string& text) { throw std::runtime_error(text); }
 
-QPageLayout pageLayout(double width, double height)
+bool sameNumber(double a, double b) { return std::abs(a - b) < 1e-9; }
+
+// A page of the drawing: where its compressed contents lie, and its size.
+struct PageRecord {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    double width = kA4Width;
+    double height = kA4Height;
+};
+
+// The CIDs of every font that a drawing used.
+using UsedCids = std::vector<std::vector<bool>>;
+
+void markUsed(UsedCids& used, std::size_t font, std::uint32_t cid)
 {
-    // An exact match keeps a landscape size as given instead of snapping it to a named
-    // portrait paper.
-    QPageSize size(QSizeF(width, height), QPageSize::Point, QString(), QPageSize::ExactMatch);
-    return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    if (used.size() <= font)
+        used.resize(font + 1);
+    std::vector<bool>& cids = used[font];
+    if (cids.size() <= cid)
+        cids.resize(std::max<std::size_t>(cid + 1, 256));
+    cids[cid] = true;
 }
 
-// The installed family that draws name: itself, or its first installed substitute.
-std::optional<QString> scalableFamily(const QString& name)
+void mergeUsed(UsedCids& into, const UsedCids& from)
 {
-    QStringList candidates{name};
-    candidates += QFont::substitutes(name);
-    for (const QString& family : candidates) {
-        if (QFontDatabase::hasFamily(family) && QFontDatabase::isScalable(family))
-            return family;
+    for (std::size_t font = 0; font < from.size(); ++font) {
+        for (std::size_t cid = 0; cid < from[font].size(); ++cid) {
+            if (from[font][cid])
+                markUsed(into, font, static_cast<std::uint32_t>(cid));
+        }
     }
-    return std::nullopt;
 }
 
-// QPdfWriter compresses every finished page through buffers of some tens of megabytes that
-// it allocates and frees again at once. glibc would map and unmap each of them, and the
-// kernel hands out zeroed pages anew every time: a third of the time of a long listing.
-// Keeping such buffers in the heap lets the next page reuse the same memory; only the
-// pages actually touched count, so the memory in use hardly changes.
-void keepLargeBuffersInHeap()
+std::string creationDate()
 {
-#ifdef __GLIBC__
-    static std::once_flag once;
-    std::call_once(once, [] {
-        constexpr int kLargestHeapBuffer = 32 << 20; // glibc's upper bound for this setting
-        mallopt(M_MMAP_THRESHOLD, kLargestHeapBuffer);
-        mallopt(M_TRIM_THRESHOLD, 2 * kLargestHeapBuffer);
-    });
-#endif
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "D:%Y%m%d%H%M%SZ", &tm);
+    return text;
 }
 
 } // namespace
 
 struct PdfPages::Data {
+    std::shared_ptr<DocumentFonts> fonts;
     std::unique_ptr<TempFile> drawing;
-    std::vector<bool> drawnCharacters;
-    GlyphCharacters glyphCharacters;
+    std::vector<PageRecord> pages;
+    UsedCids used;
 };
 
 PdfPages::PdfPages() = default;
@@ -104,59 +110,158 @@ PdfPages::PdfPages(PdfPages&&) noexcept = default;
 PdfPages& PdfPages::operator=(PdfPages&&) noexcept = default;
 
 struct PdfDocument::Impl {
-    explicit Impl(const std::string& displayName)
-        : displayName(displayName)
-        , drawingFile(std::make_unique<TempFile>(temporaryFolder(), "zintrel-pdf-", ".pdf", displayName))
-        , device(drawingFile->fd(), displayName)
-        , writer(&device)
+    Impl(std::string name, std::shared_ptr<DocumentFonts> sharedFonts)
+        : displayName(std::move(name))
+        , fonts(std::move(sharedFonts))
+        , drawing(std::make_unique<TempFile>(temporaryFolder(), "zintrel-pdf-", ".pdf", displayName))
+        , drawingOut(std::make_unique<OutputFile>(drawing->fd(), displayName))
     {
-        device.open(QIODevice::WriteOnly);
-        writer.setResolution(kDrawingResolution);
-        writer.setPageLayout(pageLayout(pageSize.width(), pageSize.height()));
-        // No shaping: Latin text keeps one glyph per letter ("fi" stays two letters), so the
-        // drawn text can be searched and copied as it was written.
-        font.setFamilies({QStringLiteral("sans-serif")});
-        font.setStyleHint(QFont::SansSerif);
-        font.setStyleStrategy(QFont::PreferNoShaping);
     }
 
-    void ensureStarted()
+    void ensureOpen() const
     {
         if (saved)
             fail("The PDF document has already been saved.");
-        if (painter.isActive())
-            return;
-        if (!painter.begin(&writer))
-            fail("The PDF document could not be started.");
-        applyState();
     }
 
-    void finishDrawing();
-
-    void applyState()
+    int currentChain()
     {
-        painter.setFont(font);
-        painter.setPen(color);
-        // Every line runs left to right, whatever its first letter; names that run the
-        // other way stay in their own isolates.
-        painter.setLayoutDirection(Qt::LeftToRight);
+        if (chain < 0)
+            chain = fonts->addChain(FontCatalog::defaultFace());
+        return chain;
     }
+
+    // For each printable ASCII character, its one-byte code in the chain's first face, or
+    // 0 where it needs the shaper (another face, or no compact codes).
+    void prepareAscii()
+    {
+        if (asciiChain == chain)
+            return;
+        const int c0 = currentChain();
+        asciiChain = c0;
+        asciiFont = fonts->fontFor(c0, 'a');
+        asciiCids.fill(0);
+        asciiPlain.fill(false);
+        if (!fonts->compact(asciiFont))
+            return;
+        const DrawingFont& face = fonts->font(asciiFont);
+        for (char32_t c = 0x20; c < 0x7F; ++c) {
+            const std::uint32_t glyph = face.glyph(c);
+            if (fonts->fontFor(c0, c) == asciiFont && glyph != 0 && face.character(glyph) == c) {
+                asciiPlain[c] = true;
+                asciiCids[c] = glyph;
+            }
+        }
+    }
+
+    void beginText()
+    {
+        if (inText)
+            return;
+        content += "BT\n";
+        inText = true;
+        contentFont = static_cast<std::size_t>(-1);
+        lineSet = false;
+        leading = 0;
+        colorSet = false;
+    }
+
+    void setColor()
+    {
+        if (colorSet && color == contentColor)
+            return;
+        for (int i = 0; i < 3; ++i) {
+            appendPdfNumber(content, color[static_cast<std::size_t>(i)]);
+            content += ' ';
+        }
+        content += "rg\n";
+        contentColor = color;
+        colorSet = true;
+    }
+
+    void setFont(std::size_t font)
+    {
+        if (font == contentFont && sameNumber(contentSize, textSize))
+            return;
+        content += "/F";
+        appendInteger(content, static_cast<std::int64_t>(font));
+        content += ' ';
+        appendInteger(content, textSize);
+        content += " Tf\n";
+        contentFont = font;
+        contentSize = textSize;
+    }
+
+    // Moves to the line at (x, y); true when the next show may move there itself (').
+    bool moveTo(int x, int y)
+    {
+        if (!lineSet) {
+            appendInteger(content, x);
+            content += ' ';
+            appendInteger(content, y);
+            content += " Td\n";
+        } else if (x == lineX && lineY - y == leading && leading != 0) {
+            lineY = y;
+            return true;
+        } else if (x == lineX && lineY > y) {
+            leading = lineY - y;
+            appendInteger(content, leading);
+            content += " TL\n";
+            lineY = y;
+            return true;
+        } else {
+            appendInteger(content, x - lineX);
+            content += ' ';
+            appendInteger(content, y - lineY);
+            content += " Td\n";
+        }
+        lineSet = true;
+        lineX = x;
+        lineY = y;
+        return false;
+    }
+
+    void drawText(int x, int y, const std::string& text);
+    void showRun(const ShapedRun& run, const std::string& text, bool& nextLine);
+    void finishPage();
+    void finishDrawing();
+    void appendParts(std::vector<PageRecord>& records, std::vector<const InputFile*>& sources);
 
     std::string displayName;
-    std::unique_ptr<TempFile> drawingFile; // handed over by TakePages
-    DescriptorDevice device;
-    QPdfWriter writer;
-    QPainter painter;
-    QFont font;
-    QColor color = Qt::black;
-    QSizeF pageSize{kA4Width, kA4Height};
-    QSizeF nextPageSize{kA4Width, kA4Height};
+    std::shared_ptr<DocumentFonts> fonts;
+    std::unique_ptr<TempFile> drawing; // handed over by TakePages
+    std::unique_ptr<OutputFile> drawingOut;
+    std::vector<PageRecord> pages; // finished ones
+    UsedCids used;
+    std::unique_ptr<TextShaper> shaper;
+    std::vector<ShapedRun> runs;
+
+    int chain = -1;
+    int textSize = kDefaultTextSize;
+    std::array<double, 3> color{0, 0, 0};
+    double pageWidth = kA4Width, pageHeight = kA4Height;
+    double nextWidth = kA4Width, nextHeight = kA4Height;
     bool pageDrawn = false;
     bool saved = false;
-    int pageIndex = 0; // of the current page, from 0
+    int pageIndex = 0;
+
+    // The page being drawn, and what its contents have set so far.
+    std::string content;
+    bool inText = false;
+    std::size_t contentFont = static_cast<std::size_t>(-1);
+    double contentSize = 0;
+    std::array<double, 3> contentColor{0, 0, 0};
+    bool colorSet = false;
+    bool lineSet = false;
+    int lineX = 0, lineY = 0, leading = 0;
+    std::string show; // codes of the string being shown
+
+    int asciiChain = -2;
+    std::size_t asciiFont = 0;
+    std::array<std::uint32_t, 128> asciiCids{};
+    std::array<bool, 128> asciiPlain{};
+
     std::vector<PdfOutlineItem> outline;
-    std::vector<bool> drawnCharacters = std::vector<bool>(0x110000);
-    SupplementaryGlyphs supplementaryGlyphs;
     std::vector<PdfPages> parts;
     std::map<int, std::string> information;
     bool encrypt = false;
@@ -165,58 +270,197 @@ struct PdfDocument::Impl {
     std::uint32_t permissions = 0;
 };
 
+void PdfDocument::Impl::drawText(int x, int y, const std::string& text)
+{
+    ensureOpen();
+    pageDrawn = true;
+    beginText();
+    setColor();
+    prepareAscii();
+    bool ascii = true;
+    for (unsigned char c : text)
+        ascii = ascii && c < 0x80 && asciiPlain[c];
+    if (ascii) {
+        // The line as it is: its bytes are its codes in the first face.
+        setFont(asciiFont);
+        const bool nextLine = moveTo(x, y);
+        appendLiteralString(content, text);
+        content += nextLine ? " '\n" : " Tj\n";
+        for (unsigned char c : text)
+            markUsed(used, asciiFont, asciiCids[c]);
+        return;
+    }
+    if (!shaper)
+        shaper = std::make_unique<TextShaper>(*fonts);
+    shaper->shape(text, currentChain(), runs);
+    bool nextLine = moveTo(x, y);
+    for (const ShapedRun& run : runs)
+        showRun(run, text, nextLine);
+    // A line that showed nothing still moves the reader to it.
+    if (nextLine)
+        content += "T*\n";
+}
+
+// One run as text-showing operators: a string where every glyph stands where the reader
+// puts it, an array with the adjustments where shaping moved glyphs, a rise for glyphs
+// raised or lowered, and marked content for texts no code can say.
+void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, bool& nextLine)
+{
+    setFont(run.font);
+    const DrawingFont& face = fonts->font(run.font);
+    const double toThousandths = 1000.0 / face.unitsPerEm();
+    std::string items;     // of the array being built
+    bool adjusted = false; // the array holds adjustments
+    double rise = 0;
+    std::int64_t pen = 0;    // where shaping puts the pen, font units from the run's start
+    std::int64_t reader = 0; // where the reader's pen stands
+    bool marking = false;
+
+    auto flush = [&] {
+        if (!show.empty()) {
+            appendLiteralString(items, show);
+            show.clear();
+        }
+        if (items.empty())
+            return;
+        if (adjusted) {
+            if (nextLine)
+                content += "T*\n";
+            content += '[' + items + "] TJ\n";
+        } else {
+            content += items;
+            content += nextLine ? " '\n" : " Tj\n";
+        }
+        nextLine = false;
+        items.clear();
+        adjusted = false;
+    };
+    auto adjust = [&](std::int64_t by) {
+        if (by == 0)
+            return;
+        if (!show.empty()) {
+            appendLiteralString(items, show);
+            show.clear();
+        }
+        appendPdfNumber(items, -static_cast<double>(by) * toThousandths);
+        adjusted = true;
+        reader += by;
+    };
+    auto endMark = [&] {
+        if (!marking)
+            return;
+        flush();
+        content += "EMC\n";
+        marking = false;
+    };
+
+    for (const ShapedGlyph& glyph : run.glyphs) {
+        GlyphCode code;
+        if (glyph.own) {
+            code = fonts->ownCode(run.font, glyph.glyph);
+        } else {
+            const std::u16string clusterText = utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength));
+            code = fonts->code(run.font, glyph.glyph, clusterText, glyph.advance);
+        }
+        if (glyph.textLength > 0)
+            endMark();
+        if (code.markText && glyph.textLength > 0) {
+            flush();
+            content += "/Span << /ActualText ";
+            appendLiteralString(content, textStringBytes(text.substr(glyph.textStart, glyph.textLength)));
+            content += " >> BDC\n";
+            marking = true;
+        }
+        const double glyphRise = glyph.yOffset * textSize / static_cast<double>(face.unitsPerEm());
+        if (!sameNumber(glyphRise, rise)) {
+            flush();
+            appendPdfNumber(content, glyphRise);
+            content += " Ts\n";
+            rise = glyphRise;
+        }
+        adjust(pen + glyph.xOffset - reader);
+        show.append(code.bytes, code.length);
+        reader += code.cid < face.program().glyphCount()
+            ? face.advance(code.cid)
+            : static_cast<std::int64_t>(std::llround(fonts->cidUse(run.font, code.cid).width / toThousandths));
+        pen += glyph.advance;
+        markUsed(used, run.font, code.cid);
+    }
+    adjust(pen - reader);
+    flush();
+    endMark();
+    if (!sameNumber(rise, 0))
+        content += "0 Ts\n";
+}
+
+void PdfDocument::Impl::finishPage()
+{
+    if (inText) {
+        content += "ET\n";
+        inText = false;
+    }
+    PageRecord record;
+    record.width = pageWidth;
+    record.height = pageHeight;
+    record.offset = drawingOut->offset();
+    if (!content.empty()) {
+        const std::string packed = deflated(content, kContentCompression);
+        drawingOut->write(packed);
+        record.length = packed.size();
+    }
+    pages.push_back(record);
+    content.clear();
+}
+
+void PdfDocument::Impl::finishDrawing()
+{
+    ensureOpen();
+    finishPage();
+    drawingOut->flush();
+    saved = true;
+}
+
 PdfDocument::PdfDocument(const std::string& displayName)
+    : m_impl(std::make_unique<Impl>(displayName, std::make_shared<DocumentFonts>()))
 {
-    if (!QGuiApplication::instance())
-        fail("PDF output needs the application's graphics support, which is not running.");
-    keepLargeBuffersInHeap();
-    m_impl = std::make_unique<Impl>(displayName);
 }
 
-PdfDocument::~PdfDocument()
-{
-    if (m_impl->painter.isActive())
-        m_impl->painter.end();
-}
+PdfDocument::~PdfDocument() = default;
 
-double PdfDocument::pagewidth() const { return m_impl->pageSize.width(); }
+double PdfDocument::pagewidth() const { return m_impl->pageWidth; }
 
-double PdfDocument::pageheight() const { return m_impl->pageSize.height(); }
+double PdfDocument::pageheight() const { return m_impl->pageHeight; }
 
 void PdfDocument::setpagedimensions(double width, double height)
 {
     if (!(width > 0 && width <= kMaxPageSide && height > 0 && height <= kMaxPageSide))
         fail("The page size is not valid for a PDF document.");
     Impl& d = *m_impl;
-    d.nextPageSize = QSizeF(width, height);
-    if (!d.writer.setPageLayout(pageLayout(width, height)))
-        fail("The page size is not valid for a PDF document.");
-    if (!d.pageDrawn)
-        d.pageSize = d.nextPageSize;
+    d.nextWidth = width;
+    d.nextHeight = height;
+    if (!d.pageDrawn) {
+        d.pageWidth = width;
+        d.pageHeight = height;
+    }
 }
 
 int PdfDocument::AddTrueTypeFont(const std::string& name, int flag)
 {
     if (flag != kEmbedFontFlag)
         fail("Fonts can only be embedded in the PDF document.");
-    std::optional<QString> family = scalableFamily(QString::fromStdString(name));
-    if (!family)
+    std::optional<FontFace> face = FontCatalog::find(name);
+    if (!face)
         return 0;
-    m_impl->font.setFamilies({*family});
-    if (m_impl->painter.isActive())
-        m_impl->painter.setFont(m_impl->font);
+    m_impl->chain = m_impl->fonts->addChain(*face);
     return 1;
 }
 
 void PdfDocument::settextsize(int points)
 {
-    // Larger than the largest page is no text anybody can read, and the text engine's
-    // arithmetic would not hold.
+    // Larger than the largest page is no text anybody can read.
     if (points < 1 || points > kMaxPageSide)
         fail("The text size must lie between 1 and 14400 points.");
-    m_impl->font.setPointSize(points);
-    if (m_impl->painter.isActive())
-        m_impl->painter.setFont(m_impl->font);
+    m_impl->textSize = points;
 }
 
 void PdfDocument::settextcolor(double red, double green, double blue)
@@ -225,45 +469,35 @@ void PdfDocument::settextcolor(double red, double green, double blue)
         if (!(part >= 0 && part <= 1))
             fail("A colour part must lie between 0 and 1.");
     }
-    m_impl->color = QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue));
-    if (m_impl->painter.isActive())
-        m_impl->painter.setPen(m_impl->color);
+    m_impl->color = {red, green, blue};
 }
 
-void PdfDocument::DrawText(int x, int y, const std::string& text)
+void PdfDocument::DrawText(int x, int y, const std::string& text) { m_impl->drawText(x, y, text); }
+
+void PdfDocument::PrepareText(const std::string& text)
 {
     Impl& d = *m_impl;
-    d.ensureStarted();
-    d.pageDrawn = true;
-    // QString::fromUtf8 turns every byte that is not UTF-8 into U+FFFD.
-    QString line = QString::fromUtf8(text.data(), qsizetype(text.size()));
-    bool supplementary = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        char16_t unit = line[i].unicode();
-        char32_t c = unit;
-        if (QChar::isHighSurrogate(unit) && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(unit, line[i + 1].unicode());
-            ++i;
-            supplementary = true;
+    if (!d.shaper)
+        d.shaper = std::make_unique<TextShaper>(*d.fonts);
+    d.shaper->shape(text, d.currentChain(), d.runs);
+    for (const ShapedRun& run : d.runs) {
+        for (const ShapedGlyph& glyph : run.glyphs) {
+            if (!glyph.own)
+                d.fonts->code(run.font, glyph.glyph,
+                              utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength)), glyph.advance);
         }
-        d.drawnCharacters[c] = true;
     }
-    // Only such lines pay for a layout, and only for characters new to the font.
-    if (supplementary)
-        d.supplementaryGlyphs.note(line, d.font);
-    d.painter.drawText(QPointF(x, d.pageSize.height() - y), line);
 }
 
 void PdfDocument::newpage()
 {
     Impl& d = *m_impl;
-    d.ensureStarted();
-    if (!d.writer.newPage())
-        fail("A new page could not be added to the PDF document.");
-    d.pageSize = d.nextPageSize;
+    d.ensureOpen();
+    d.finishPage();
+    d.pageWidth = d.nextWidth;
+    d.pageHeight = d.nextHeight;
     d.pageDrawn = true; // the page exists now; a size change waits for the next one
     ++d.pageIndex;
-    d.applyState();
 }
 
 void PdfDocument::AddBookmark(const std::string& title, int parent, int top)
@@ -281,25 +515,39 @@ void PdfDocument::AddBookmark(const std::string& title, int parent, int page, in
     d.outline.push_back(PdfOutlineItem{title, parent, page, static_cast<double>(top)});
 }
 
+std::unique_ptr<PdfDocument> PdfDocument::makePart() const
+{
+    const Impl& d = *m_impl;
+    d.ensureOpen();
+    auto part = std::unique_ptr<PdfDocument>(new PdfDocument(d.displayName));
+    Impl& p = *part->m_impl;
+    p.fonts = d.fonts;
+    p.chain = d.chain;
+    p.textSize = d.textSize;
+    p.color = d.color;
+    p.pageWidth = p.nextWidth = d.nextWidth;
+    p.pageHeight = p.nextHeight = d.nextHeight;
+    return part;
+}
+
 PdfPages PdfDocument::TakePages()
 {
     Impl& d = *m_impl;
     d.finishDrawing();
     PdfPages pages;
     pages.m_data = std::make_unique<PdfPages::Data>();
-    pages.m_data->drawing = std::move(d.drawingFile);
-    pages.m_data->drawnCharacters = std::move(d.drawnCharacters);
-    // Read from the fonts of this thread.
-    pages.m_data->glyphCharacters = d.supplementaryGlyphs.characters();
+    pages.m_data->fonts = d.fonts;
+    pages.m_data->drawing = std::move(d.drawing);
+    pages.m_data->pages = std::move(d.pages);
+    pages.m_data->used = std::move(d.used);
     return pages;
 }
 
 void PdfDocument::AppendPages(PdfPages pages)
 {
-    if (!pages.m_data)
-        fail("Only pages a document has drawn can be appended.");
-    if (m_impl->saved)
-        fail("The PDF document has already been saved.");
+    if (!pages.m_data || pages.m_data->fonts != m_impl->fonts)
+        fail("Only pages a part of this document has drawn can be appended.");
+    m_impl->ensureOpen();
     m_impl->parts.push_back(std::move(pages));
 }
 
@@ -321,6 +569,8 @@ void PdfDocument::Encrypt(const std::string& ownerPassword, const std::string& u
 {
     if (level != kAes256Level)
         fail("Unknown PDF encryption level " + std::to_string(level) + ".");
+    if (ownerPassword.size() > kMaxPasswordBytes || userPassword.size() > kMaxPasswordBytes)
+        fail("The password is too long for a PDF (at most 127 bytes).");
     Impl& d = *m_impl;
     d.encrypt = true;
     d.userPassword = userPassword;
@@ -334,61 +584,231 @@ void PdfDocument::SaveToFile(const std::string& path)
     if (!fd)
         throw IoError(errno, path);
     OutputFile out(fd.get(), path);
-    SaveTo(out);
+    SaveTo(out, CancelToken::none());
     out.flush();
     if (int error = fd.close())
         throw IoError(error, path);
 }
 
-void PdfDocument::Impl::finishDrawing()
-{
-    // A document nobody drew on still gets its one page.
-    ensureStarted();
-    if (!painter.end())
-        fail("The PDF document could not be finished.");
-    saved = true;
-    device.finish();
-}
+namespace {
 
-void PdfDocument::SaveTo(OutputFile& out, const std::atomic<bool>* cancel)
+// The page tree over pages, as nodes of at most kPagesPerNode kids: its numbers, and what
+// each node holds.
+struct TreeNode {
+    int number = 0;
+    std::vector<int> kids;
+    std::size_t count = 0; // pages below
+};
+
+} // namespace
+
+void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
 {
     Impl& d = *m_impl;
     d.finishDrawing();
-    std::vector<InputFile> drawings{InputFile(d.drawingFile->fd(), d.displayName)};
+
+    // Every drawing's pages, in order, with where their contents lie.
+    std::vector<PageRecord> records = d.pages;
+    std::vector<InputFile> drawings;
+    drawings.reserve(d.parts.size() + 1);
+    drawings.emplace_back(d.drawing->fd(), d.displayName);
+    std::vector<std::size_t> sourceOf(records.size(), 0);
+    UsedCids used = d.used;
     for (const PdfPages& part : d.parts) {
-        const PdfPages::Data& p = *part.m_data;
-        drawings.emplace_back(p.drawing->fd(), d.displayName);
-        for (std::size_t c = 0; c < p.drawnCharacters.size(); ++c) {
-            if (p.drawnCharacters[c])
-                d.drawnCharacters[c] = true;
+        drawings.emplace_back(part.m_data->drawing->fd(), d.displayName);
+        for (const PageRecord& page : part.m_data->pages) {
+            records.push_back(page);
+            sourceOf.push_back(drawings.size() - 1);
         }
+        mergeUsed(used, part.m_data->used);
     }
 
-    PdfFinish finish;
-    for (const auto& [key, value] : d.information)
-        finish.information[kInformationKeys[key]] = value;
-    finish.encrypt = d.encrypt;
-    finish.userPassword = d.userPassword;
-    finish.ownerPassword = d.ownerPassword;
-    finish.permissions = d.permissions;
-    finish.cancel = cancel;
-    finish.outline = std::move(d.outline);
-    const std::vector<bool>& drawn = d.drawnCharacters;
-    finish.drawn = [&drawn](char32_t c) { return c < drawn.size() && drawn[c]; };
-    finish.glyphCharacters = d.supplementaryGlyphs.characters();
-    for (PdfPages& part : d.parts) {
-        for (auto& [font, glyphs] : part.m_data->glyphCharacters)
-            finish.glyphCharacters[font].merge(glyphs);
-    }
-    std::vector<const InputFile*> drawingList;
-    for (const InputFile& drawing : drawings)
-        drawingList.push_back(&drawing);
     try {
-        finishPdf(drawingList, out, finish);
+        std::unique_ptr<PdfEncryption> encryption;
+        if (d.encrypt)
+            encryption = std::make_unique<PdfEncryption>(d.userPassword, d.ownerPassword, d.permissions);
+        PdfFileWriter writer(out, encryption.get(), cancel);
+
+        // Numbers fixed by the document alone: catalog, page tree, resources, information,
+        // the pages and their contents, the fonts, the outline; the writer numbers on.
+        const int catalog = writer.newNumber();
+        const int pagesRoot = writer.newNumber();
+        const int resources = writer.newNumber();
+        const int info = writer.newNumber();
+        std::vector<int> pageNumbers(records.size()), contentNumbers(records.size());
+        for (int& number : pageNumbers)
+            number = writer.newNumber();
+        for (std::size_t i = 0; i < records.size(); ++i)
+            contentNumbers[i] = records[i].length > 0 ? writer.newNumber() : 0;
+        std::vector<std::size_t> fontsUsed;
+        for (std::size_t font = 0; font < used.size(); ++font) {
+            if (std::find(used[font].begin(), used[font].end(), true) != used[font].end())
+                fontsUsed.push_back(font);
+        }
+        std::vector<int> fontNumbers(fontsUsed.size());
+        for (int& number : fontNumbers)
+            number = writer.newNumber();
+        const int outline = d.outline.empty() ? 0 : writer.newNumber();
+        const int encrypt = encryption ? writer.newNumber() : 0;
+
+        // The contents first: they are nearly all of the file, copied as they were drawn.
+        std::string data;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (!contentNumbers[i])
+                continue;
+            data.resize(records[i].length);
+            if (drawings[sourceOf[i]].readAt(records[i].offset, data.data(), data.size()) != data.size())
+                throw IoError(EIO, d.displayName);
+            writer.stream(contentNumbers[i], "/Filter /FlateDecode", data);
+        }
+
+        // The page tree, level by level up to one root.
+        std::vector<TreeNode> level;
+        for (std::size_t i = 0; i < pageNumbers.size(); i += kPagesPerNode) {
+            TreeNode node;
+            for (std::size_t k = i; k < std::min(pageNumbers.size(), i + kPagesPerNode); ++k)
+                node.kids.push_back(pageNumbers[k]);
+            node.count = node.kids.size();
+            level.push_back(std::move(node));
+        }
+        std::vector<std::vector<TreeNode>> levels;
+        while (level.size() > 1) {
+            for (TreeNode& node : level)
+                node.number = writer.newNumber();
+            std::vector<TreeNode> above;
+            for (std::size_t i = 0; i < level.size(); i += kPagesPerNode) {
+                TreeNode node;
+                for (std::size_t k = i; k < std::min(level.size(), i + kPagesPerNode); ++k) {
+                    node.kids.push_back(level[k].number);
+                    node.count += level[k].count;
+                }
+                above.push_back(std::move(node));
+            }
+            levels.push_back(std::move(level));
+            level = std::move(above);
+        }
+        if (level.empty())
+            level.push_back(TreeNode{});
+        level.front().number = pagesRoot;
+        levels.push_back(std::move(level));
+        // Parents: of each page, and of each node.
+        std::vector<int> pageParent(pageNumbers.size(), pagesRoot);
+        for (std::size_t i = 0; i < pageNumbers.size(); ++i)
+            pageParent[i] = levels.front()[i / kPagesPerNode].number;
+        for (std::size_t l = 0; l < levels.size(); ++l) {
+            for (std::size_t n = 0; n < levels[l].size(); ++n) {
+                const TreeNode& node = levels[l][n];
+                std::string text = "<< /Type /Pages";
+                if (l + 1 < levels.size()) {
+                    text += " /Parent ";
+                    appendInteger(text, levels[l + 1][n / kPagesPerNode].number);
+                    text += " 0 R";
+                }
+                text += " /Kids [";
+                for (std::size_t k = 0; k < node.kids.size(); ++k) {
+                    if (k > 0)
+                        text += ' ';
+                    appendInteger(text, node.kids[k]);
+                    text += " 0 R";
+                }
+                text += "] /Count ";
+                appendInteger(text, static_cast<std::int64_t>(node.count));
+                if (l + 1 == levels.size()) {
+                    text += " /Resources ";
+                    appendInteger(text, resources);
+                    text += " 0 R";
+                }
+                writer.object(node.number, text + " >>");
+            }
+        }
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            std::string text = "<< /Type /Page /Parent ";
+            appendInteger(text, pageParent[i]);
+            text += " 0 R /MediaBox [0 0 ";
+            appendPdfNumber(text, records[i].width);
+            text += ' ';
+            appendPdfNumber(text, records[i].height);
+            text += ']';
+            if (contentNumbers[i]) {
+                text += " /Contents ";
+                appendInteger(text, contentNumbers[i]);
+                text += " 0 R";
+            }
+            writer.object(pageNumbers[i], text + " >>");
+        }
+
+        std::string fontList = "<< /Font <<";
+        for (std::size_t k = 0; k < fontsUsed.size(); ++k) {
+            fontList += " /F";
+            appendInteger(fontList, static_cast<std::int64_t>(fontsUsed[k]));
+            fontList += ' ';
+            appendInteger(fontList, fontNumbers[k]);
+            fontList += " 0 R";
+        }
+        writer.object(resources, fontList + " >> /ProcSet [/PDF /Text] >>");
+
+        for (std::size_t k = 0; k < fontsUsed.size(); ++k) {
+            const std::size_t font = fontsUsed[k];
+            const DrawingFont& face = d.fonts->font(font);
+            FontEncoding encoding;
+            encoding.compact = d.fonts->compact(font);
+            if (encoding.compact) {
+                for (char32_t c = 0x20; c < 0x7F; ++c) {
+                    const std::uint32_t glyph = face.glyph(c);
+                    if (glyph != 0 && face.character(glyph) == c)
+                        encoding.singleByteCodes.emplace_back(static_cast<unsigned char>(c), glyph);
+                }
+            }
+            std::vector<FontGlyph> glyphs;
+            std::vector<FontCode> codes;
+            const std::vector<bool>& cids = used[font];
+            for (std::uint32_t cid = 0; cid < cids.size(); ++cid) {
+                if (!cids[cid])
+                    continue;
+                const DocumentFonts::CidUse use = d.fonts->cidUse(font, cid);
+                glyphs.push_back(FontGlyph{cid, use.glyph, use.width});
+                const GlyphCode code = d.fonts->ownCode(font, cid);
+                codes.push_back(FontCode{std::string(code.bytes, code.length), cid, use.text});
+            }
+            std::sort(codes.begin(), codes.end(), [](const FontCode& a, const FontCode& b) { return a.code < b.code; });
+            writeFont(writer, fontNumbers[k], face.program(), encoding, glyphs, codes);
+        }
+
+        if (outline)
+            writeOutline(writer, outline, d.outline, pageNumbers);
+
+        std::string root = "<< /Type /Catalog /Pages ";
+        appendInteger(root, pagesRoot);
+        root += " 0 R";
+        if (outline) {
+            // The outline shows in the reader's side panel as the document opens.
+            root += " /Outlines ";
+            appendInteger(root, outline);
+            root += " 0 R /PageMode /UseOutlines";
+        }
+        if (encryption)
+            root += " /Extensions << /ADBE << /BaseVersion /1.7 /ExtensionLevel 8 >> >>";
+        writer.object(catalog, root + " >>");
+
+        std::string information = "<<";
+        for (const auto& [key, value] : d.information) {
+            information += ' ';
+            information += kInformationKeys[key];
+            information += ' ';
+            information += writer.string(textStringBytes(value));
+        }
+        information += " /CreationDate " + writer.string(creationDate()) + " >>";
+        writer.ownObject(info, information);
+        if (encryption)
+            writer.ownObject(encrypt, encryption->dictionary());
+
+        std::string id = encryption ? encryption->documentId() : randomPassword().substr(0, 16);
+        writer.finish(catalog, info, encryption ? std::optional<int>(encrypt) : std::nullopt, id);
     } catch (const IoError&) {
         throw;
+    } catch (const SaveCancelled&) {
+        throw;
     } catch (const std::exception& error) {
-        // qpdf's own failures and an unreadable drawing alike.
         fail(std::string("The PDF document could not be written: ") + error.what());
     }
 }

@@ -3,6 +3,8 @@
 #include "InputFile.h"
 #include "IoError.h"
 #include "OutputFile.h"
+#include "SaveSteps.h"
+#include "SignalCleanup.h"
 #include "TempFile.h"
 
 #include <cerrno>
@@ -17,7 +19,6 @@ namespace {
 
 constexpr const char* kLoopText = "Its symbolic links lead round in a loop.";
 constexpr std::size_t kCopyBuffer = 1 << 16;
-constexpr int kNameAttempts = 100;
 
 // The path of an open file, as the kernel resolved it.
 std::string resolvedPath(int fd)
@@ -85,6 +86,10 @@ AtomicFile::AtomicFile(const std::string& target, const std::string& scratchFold
     , m_scratchFolder(scratchFolder)
 {
     openTarget();
+    // What earlier saves of this user left when they were killed outright goes now.
+    if (m_folderFd)
+        removeStaleTemporaryFiles(m_folderFd.get());
+    removeStaleTemporaryFiles(m_scratchFolder);
 }
 
 AtomicFile::~AtomicFile()
@@ -179,15 +184,24 @@ void AtomicFile::prepareReplace(const std::string& finalPath)
 
 void AtomicFile::commit()
 {
-    switch (m_mode) {
-    case Mode::Replace:
-        commitReplace();
-        break;
-    case Mode::InPlace:
-        commitInPlace();
-        break;
-    case Mode::Stream:
-        break;
+    {
+        // From the first changed byte to the last a signal waits, so that the target ends
+        // up with its old content or the new one, never with part of each.
+        SignalCleanup::Critical critical;
+        switch (m_mode) {
+        case Mode::Replace:
+            commitReplace();
+            break;
+        case Mode::InPlace:
+            commitInPlace();
+            break;
+        case Mode::Stream:
+            break;
+        }
+    }
+    if (m_mode == Mode::InPlace) {
+        // Whole already; that it reaches the disk need not hold a signal back.
+        OutputFile(m_targetFd.get(), m_target).sync();
     }
     if (int error = m_targetFd.close())
         throw IoError(error, m_target);
@@ -206,22 +220,11 @@ void AtomicFile::commitReplace()
                 throw IoError(error.errorNumber(), m_target);
         }
     }
-    // Beside the old file under a name of our own, then over it in one step.
-    std::string temporary;
-    for (int attempt = 0;; ++attempt) {
-        temporary = uniqueName(".zintrel-", ".part");
-        try {
-            m_content->linkAs(m_folderFd.get(), temporary);
-            break;
-        } catch (const IoError& error) {
-            if (error.errorNumber() != EEXIST || attempt == kNameAttempts)
-                throw IoError(error.errorNumber(), m_target);
-        }
-    }
-    if (::renameat(m_folderFd.get(), temporary.c_str(), m_folderFd.get(), m_name.c_str()) != 0) {
-        int error = errno;
-        ::unlinkat(m_folderFd.get(), temporary.c_str(), 0);
-        throw IoError(error, m_target);
+    // Over the old file in one step.
+    try {
+        m_content->replace(m_folderFd.get(), m_name);
+    } catch (const IoError& error) {
+        throw IoError(error.errorNumber(), m_target);
     }
 }
 
@@ -251,6 +254,7 @@ void AtomicFile::commitInPlace()
                 if (::lseek(fd, static_cast<off_t>(oldSize), SEEK_SET) < 0)
                     throw IoError(errno, m_target);
                 copyFrom(content, oldSize, newSize - oldSize, out);
+                reachSaveStep(kStepInPlaceTail);
             } catch (const IoError&) {
                 if (::ftruncate(fd, static_cast<off_t>(oldSize)) != 0) {
                     // Nothing more we can do; the old bytes themselves are untouched.
@@ -263,9 +267,9 @@ void AtomicFile::commitInPlace()
         throw IoError(errno, m_target);
     OutputFile front(fd, m_target);
     copyFrom(content, 0, std::min(newSize, reserved), front);
+    reachSaveStep(kStepInPlaceFront);
     if (::ftruncate(fd, static_cast<off_t>(newSize)) != 0)
         throw IoError(errno, m_target);
-    front.sync();
 }
 
 } // namespace zintrel

@@ -17,8 +17,9 @@ std::string temporaryFolder();
 // allows it the file has no name at all (O_TMPFILE), so nothing of it survives the
 // process, however the process ends. Elsewhere it gets a unique name, which this object
 // removes when it goes, and so do SIGTERM, SIGHUP and SIGINT should they end the process
-// first. Failures throw IoError naming displayPath, the file the user knows, with the
-// folder on a line of its own.
+// first. Its maker holds a lock on it while it is open, by which a later save tells a file
+// that a killed process left from one in use (removeStaleTemporaryFiles). Failures throw
+// IoError naming displayPath, the file the user knows, with the folder on a line of its own.
 class TempFile {
 public:
     // In the folder given by path. A name, when one is needed, is prefix, six random
@@ -42,14 +43,25 @@ public:
     // system; fails with EEXIST when the name is taken. From then on the file is no longer
     // temporary: this object neither removes it nor guards it against signals.
     void linkAs(int folderFd, const std::string& name);
+    // Puts the file under `name` in folderFd (same file system) in place of what is there,
+    // in one rename; from then on it is no longer temporary. An unnamed file is first linked
+    // beside it under a name like its own, which stays registered for removal on a signal
+    // until the rename is done. Callers that must not be cut short by a signal hold a
+    // SignalCleanup::Critical around it.
+    void replace(int folderFd, const std::string& name);
     // Removes the file's name now; the open descriptor stays usable.
     void remove();
 
 private:
-    void create(int folderFd, const std::string& prefix, const std::string& suffix, mode_t mode);
+    void create(const std::string& prefix, const std::string& suffix, mode_t mode);
+    // Locks the named file just made; false when a sweep took it meanwhile (it is gone then).
+    bool lockedAsOurs(int folderFd);
+    int linkUnnamed(int folderFd, const std::string& name) const;
 
     std::string m_folder;
     std::string m_displayPath;
+    std::string m_prefix;
+    std::string m_suffix;
     FileDescriptor m_folderFd;
     FileDescriptor m_fd;
     std::string m_name; // empty: anonymous, or no longer ours to remove
@@ -58,5 +70,13 @@ private:
 
 // A random name for a file of our own: prefix, six characters from [A-Za-z0-9] and suffix.
 std::string uniqueName(const std::string& prefix, const std::string& suffix);
+
+// Removes what saves of this user left in a folder when they were killed outright (kill -9,
+// a crash): regular files that carry one of the names this program gives its temporary
+// files, belong to the user, and are held by no process, since a live one holds a lock on
+// each of its own. A file is never removed on the word of a process id. Best effort:
+// what it cannot look at or remove it leaves. folderFd may be an O_PATH descriptor.
+void removeStaleTemporaryFiles(int folderFd);
+void removeStaleTemporaryFiles(const std::string& folder);
 
 } // namespace zintrel

@@ -7,8 +7,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libqt6svg6 qt6-qpa-plugins
   libqpdf-dev qpdf
+  libharfbuzz-dev libfontconfig-dev libfribidi-dev zlib1g-dev
   libgtest-dev libgmock-dev
-  fonts-liberation2 fonts-dejavu-core fonts-noto-cjk
+  fonts-liberation2 fonts-dejavu-core fonts-noto-cjk fonts-symbola
   poppler-utils xvfb xauth x11-utils
   enscript ghostscript time bc
   bindfs

@@ -44,7 +44,7 @@ SaveController::~SaveController() = default;
 
 SaveOutcome SaveController::save(const ListingOptions& options, const std::string& folder)
 {
-    m_cancel.store(false);
+    m_cancel.reset();
     std::optional<SavePlan> plan = ListingRun::prepare(options, folder, *this);
     if (!plan)
         return SaveOutcome::Stopped;
@@ -55,8 +55,8 @@ SaveOutcome SaveController::save(const ListingOptions& options, const std::strin
     m_progressState.reset();
     m_workerDone = false;
     std::thread worker([&] {
-        outcome = outcomeOf([&] { result = m_run.execute(*plan, m_environment, *this, &m_progressState, &m_cancel); },
-                            errorText);
+        outcome = outcomeOf(
+            [&] { result = ListingRun::execute(*plan, m_environment, *this, &m_progressState, m_cancel); }, errorText);
         QMetaObject::invokeMethod(this, &SaveController::workerFinished, Qt::QueuedConnection);
     });
     waitForWorker();
@@ -93,7 +93,7 @@ void SaveController::waitForWorker()
         // Modal: input meant for the main window meanwhile is dropped, not replayed later.
         m_progress->exec();
         if (!m_workerDone) {
-            m_cancel.store(true);
+            m_cancel.cancel();
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         }
     }

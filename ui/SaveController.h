@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -29,7 +28,7 @@ class UserDialogs;
 class SaveController : public QObject, public ListingUi {
     Q_OBJECT
 public:
-    // environment says what the saves write with (the PDF renderer among it); showTarget
+    // environment says what the saves write with (the PDF output among it); showTarget
     // receives the completed name for the main window's label.
     SaveController(QWidget& mainWindow, UserDialogs& dialogs, ShellOpen& shell, SaveTargetDialog& targetDialog,
                    SaveEnvironment environment, std::function<void(const QString&)> showTarget);
@@ -39,9 +38,9 @@ public:
     SaveOutcome save(const ListingOptions& options, const std::string& folder);
 
     // Asks a running save to stop at its next entry.
-    void cancel() { m_cancel.store(true); }
+    void cancel() { m_cancel.cancel(); }
 
-    // What the saves write with; tests put their own clock or PDF renderer here.
+    // What the saves write with; tests put their own clock or PDF output here.
     SaveEnvironment& environment() { return m_environment; }
     // How long a save runs before the progress window shows.
     void setProgressDelay(std::chrono::milliseconds delay) { m_progressDelay = delay; }
@@ -66,13 +65,12 @@ private:
     SaveTargetDialog& m_targetDialog;
     std::function<void(const QString&)> m_showTarget;
 
-    ListingRun m_run; // its run state lives as long as the program
     SaveEnvironment m_environment;
     SaveProgressState m_progressState;
     std::unique_ptr<SaveProgressDialog> m_progress;
     std::chrono::milliseconds m_progressDelay{400};
 
-    std::atomic<bool> m_cancel{false};
+    CancelToken m_cancel;
     bool m_workerDone = false;
     QEventLoop* m_waitLoop = nullptr;
 };

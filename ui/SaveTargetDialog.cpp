@@ -1,6 +1,7 @@
 #include "SaveTargetDialog.h"
 
 #include "UserDialogs.h"
+#include "listing/OutputFormats.h"
 #include "platform/FileDescriptor.h"
 
 #include <QDir>
@@ -15,8 +16,16 @@ namespace zintrel {
 namespace {
 
 const QString kFirstName = QStringLiteral("Zintrel1");
-const QStringList kFileTypes = {QStringLiteral("Text File (*.txt)"), QStringLiteral("PDF File (*.pdf)")};
 const QString kCaption = QStringLiteral("Save As");
+
+// The file types, in the order of the formats.
+QStringList fileTypes()
+{
+    QStringList types;
+    for (const OutputFormat& format : outputFormats())
+        types << QString::fromLatin1(format.dialogFilter);
+    return types;
+}
 
 } // namespace
 
@@ -38,7 +47,7 @@ std::optional<TargetChoice> SaveTargetDialog::ask(const QByteArray& startFolder)
         m_dialog->setOption(QFileDialog::DontUseNativeDialog);
         m_dialog->setAcceptMode(QFileDialog::AcceptSave);
         m_dialog->setFileMode(QFileDialog::AnyFile);
-        m_dialog->setNameFilters(kFileTypes);
+        m_dialog->setNameFilters(fileTypes());
     }
     QFileDialog& dialog = *m_dialog;
     // The dialog knows folders only as text. A folder whose bytes are no UTF-8 has no text
@@ -52,7 +61,8 @@ std::optional<TargetChoice> SaveTargetDialog::ask(const QByteArray& startFolder)
             shownFolder = QStringLiteral("/proc/self/fd/%1").arg(alias.get());
     }
     dialog.setDirectory(shownFolder);
-    dialog.selectNameFilter(kFileTypes.value(m_lastType));
+    const QStringList types = fileTypes();
+    dialog.selectNameFilter(types.value(m_lastType));
     dialog.selectFile(m_lastName);
     if (!m_dialogs.runSaveDialog(dialog))
         return std::nullopt;
@@ -60,14 +70,14 @@ std::optional<TargetChoice> SaveTargetDialog::ask(const QByteArray& startFolder)
     QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
-    int type = std::max<qsizetype>(0, kFileTypes.indexOf(dialog.selectedNameFilter()));
+    int type = static_cast<int>(std::max<qsizetype>(0, types.indexOf(dialog.selectedNameFilter())));
     m_lastType = type;
     m_lastName = QFileInfo(files.first()).fileName();
     QFileInfo chosen(files.first());
     QByteArray path = QFile::encodeName(files.first());
     if (chosen.absolutePath() == QDir::cleanPath(shownFolder))
         path = startFolder + (startFolder.endsWith('/') ? "" : "/") + QFile::encodeName(chosen.fileName());
-    return TargetChoice{path.toStdString(), type == 0 ? OutputType::Text : OutputType::Pdf};
+    return TargetChoice{path.toStdString(), outputFormats()[static_cast<std::size_t>(type)].type};
 }
 
 } // namespace zintrel

@@ -160,7 +160,7 @@ QString folderReadError(const QByteArray& path)
 
 } // namespace
 
-TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer)
+TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput)
     : m_dialogs(dialogs)
     , m_shell(std::make_unique<ReportingShellOpen>(
           shell, [this](const QString& fileOrAddress) { showNoProgramNote(fileOrAddress); }))
@@ -177,7 +177,7 @@ TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer)
 
     m_targetDialog = std::make_unique<SaveTargetDialog>(m_dialogs, this);
     SaveEnvironment environment;
-    environment.pdfRenderer = pdfRenderer;
+    environment.pdfOutput = pdfOutput;
     m_save = std::make_unique<SaveController>(*this, m_dialogs, *m_shell, *m_targetDialog, std::move(environment),
                                               [this](const QString& path) { setFileLabel(path); });
 

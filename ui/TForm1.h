@@ -22,7 +22,7 @@ class FileListModel;
 class FolderTreeModel;
 class FolderWatcher;
 class MountWatcher;
-class PdfRenderer;
+class OutputMaker;
 class ReportingShellOpen;
 class SaveController;
 class SaveTargetDialog;
@@ -40,8 +40,8 @@ class UserDialogs;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // pdfRenderer: what PDF saves are drawn with; null refuses them.
-    TForm1(UserDialogs& dialogs, ShellOpen& shell, PdfRenderer* pdfRenderer);
+    // pdfOutput: what PDF saves are written with; null refuses them.
+    TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput);
     ~TForm1() override;
 
     // The two dialogs, created after this window.

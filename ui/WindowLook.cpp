@@ -1,5 +1,8 @@
 #include "WindowLook.h"
 
+#include "pdf/FontSubstitutes.h"
+#include "platform/Rounding.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFont>
@@ -17,24 +20,10 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <cmath>
 
 namespace zintrel {
 
 namespace {
-
-// Halves go to the even neighbour whatever rounding mode the process runs in.
-int roundHalfEven(double value)
-{
-    double floor = std::floor(value);
-    double fraction = value - floor;
-    if (fraction > 0.5)
-        return static_cast<int>(floor) + 1;
-    if (fraction < 0.5)
-        return static_cast<int>(floor);
-    auto whole = static_cast<long long>(floor);
-    return static_cast<int>(whole % 2 == 0 ? whole : whole + 1);
-}
 
 // The colours of Qt's own light scheme, which the layouts and pictures were drawn against.
 struct PaletteRow {
@@ -92,8 +81,8 @@ void useLightPalette()
 
 QPoint centredPosition(QSize screenSize, QSize outerSize)
 {
-    int left = roundHalfEven((screenSize.width() - outerSize.width()) / 2.0);
-    int top = roundHalfEven((screenSize.height() - outerSize.height()) / 2.0);
+    int left = static_cast<int>(roundHalfEven((screenSize.width() - outerSize.width()) / 2.0));
+    int top = static_cast<int>(roundHalfEven((screenSize.height() - outerSize.height()) / 2.0));
     return {left, top};
 }
 
@@ -286,6 +275,15 @@ QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, co
     button->setToolTip(hint);
     button->setAccessibleName(hint);
     return button;
+}
+
+void registerFontSubstitutes()
+{
+    const QString family = QString::fromLatin1(kWindowFontFace);
+    QStringList substitutes;
+    for (const std::string& substitute : fontSubstitutes(family.toStdString()))
+        substitutes << QString::fromStdString(substitute);
+    QFont::insertSubstitutions(family, substitutes);
 }
 
 } // namespace zintrel

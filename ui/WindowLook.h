@@ -75,4 +75,8 @@ void placeAutoSizeLabel(QLabel& label, int x, int y, int minimumWidth = 0);
 QToolButton* makePictureButton(QWidget* parent, const char* name, QRect rect, const QString& icon, QSize iconSize,
                                const QString& hint);
 
+// Makes "MS Sans Serif", the windows' default face, draw in the font the listing's PDF
+// draws it in (pdf/FontSubstitutes.h). Call once after the QApplication exists.
+void registerFontSubstitutes();
+
 } // namespace zintrel

@@ -6,8 +6,7 @@
 #include "TfrmOptions.h"
 #include "UserDialogs.h"
 #include "WindowLook.h"
-#include "pdf/FontSubstitutes.h"
-#include "pdf/ListingPdfRenderer.h"
+#include "pdf/ListingPdfOutput.h"
 #include "platform/ShellOpen.h"
 
 #include <QApplication>
@@ -37,8 +36,8 @@ int main(int argc, char** argv)
 
     WidgetDialogs dialogs;
     DesktopShellOpen shell;
-    ListingPdfRenderer pdfRenderer;
-    TForm1 Form1(dialogs, shell, &pdfRenderer);
+    ListingPdfMaker pdfOutput;
+    TForm1 Form1(dialogs, shell, &pdfOutput);
     TfrmOptions frmOptions(Form1, dialogs);
     TfrmAbout frmAbout(Form1, shell);
     Form1.attachDialogs(frmOptions, frmAbout);

@@ -1,5 +1,4 @@
 #include "WindowLook.h"
-#include "pdf/FontSubstitutes.h"
 
 #include <QApplication>
 #include <QFont>

@@ -4,8 +4,10 @@
 #include "SaveController.h"
 #include "SaveProgressDialog.h"
 #include "WindowsFixture.h"
-#include "listing/PdfRenderer.h"
-#include "listing/SaveCancelled.h"
+#include "listing/ListingOutput.h"
+#include "listing/ListingProgress.h"
+#include "listing/ScriptedUi.h"
+#include "platform/CancelToken.h"
 #include "platform/OutputFile.h"
 #include "tests/support/TestSupport.h"
 
@@ -39,41 +41,53 @@ struct Proposal {
     QString type;
 };
 
-// Answers the engine directly, for the same listing without windows.
-class DirectUi : public ListingUi {
+// A PDF output whose finish is the test's own: it lists nothing, and writes what stage
+// writes.
+class StagedPdf : public OutputMaker {
 public:
-    explicit DirectUi(std::string target)
-        : m_target(std::move(target))
+    std::unique_ptr<ListingOutput> make(const OutputSetup& setup) const override
     {
+        return std::make_unique<Output>(setup, *this);
     }
-    std::optional<TargetChoice> chooseTarget(const std::string&) override
-    {
-        return TargetChoice{m_target, OutputType::Text};
-    }
-    bool confirmReplace(const std::string&) override { return true; }
-    void showMessage(const std::string&) override {}
-    void showError(const std::string&) override {}
-    void showTarget(const std::string&) override {}
-    void openDocument(const std::string&) override {}
-    void showUnreadableFolders(std::int64_t, const std::vector<std::string>&) override {}
+
+protected:
+    virtual void stage(const OutputSetup& setup) const = 0;
 
 private:
-    std::string m_target;
+    class Output : public ListingOutput {
+    public:
+        Output(const OutputSetup& setup, const StagedPdf& maker)
+            : m_setup(setup)
+            , m_maker(maker)
+        {
+        }
+        void begin(const std::string&, std::time_t) override {}
+        void folderEntered(std::string_view, int, bool) override {}
+        void folderLeft() override {}
+        void entry(const ListedEntry&) override {}
+        void finish(const ListingTotals&) override { m_maker.stage(m_setup); }
+
+    private:
+        OutputSetup m_setup;
+        const StagedPdf& m_maker;
+    };
 };
 
 // A PDF stage that runs until it is cancelled, so Cancel always meets a running save.
-class EndlessRenderer : public PdfRenderer {
+class EndlessRenderer : public StagedPdf {
 public:
-    void render(const InputFile&, OutputFile& output, const ListingOptions&, const RenderHooks& hooks) override
+    mutable std::atomic<bool> started{false};
+
+protected:
+    void stage(const OutputSetup& setup) const override
     {
-        output.write("%PDF-partial");
-        output.flush();
+        setup.out.write("%PDF-partial");
+        setup.out.flush();
         started = true;
-        while (!hooks.cancel->load())
+        while (!setup.cancel.raised())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         throw SaveCancelled{};
     }
-    std::atomic<bool> started{false};
 };
 
 class SaveTest : public WindowsFixture {
@@ -138,9 +152,9 @@ TEST_F(SaveTest, TextSaveWritesTheListingShowsItsNameAndOpensIt)
     const QString direct = target(QStringLiteral("direct.txt"));
     SaveEnvironment environment;
     environment.clock = [] { return kFixedNow; };
-    DirectUi ui(direct.toStdString());
-    ListingRun run;
-    ASSERT_EQ(run.save(Form1->listingOptions(), QDir::currentPath().toStdString(), environment, ui),
+    ScriptedUi ui;
+    ui.choice = TargetChoice{direct.toStdString(), OutputType::Text};
+    ASSERT_EQ(ListingRun::save(Form1->listingOptions(), QDir::currentPath().toStdString(), environment, ui),
               SaveOutcome::Saved);
     std::string listing = readFile(local(written));
     EXPECT_EQ(listing, readFile(local(direct)));
@@ -279,7 +293,7 @@ TEST_F(SaveTest, CancelButtonStopsARunningSave)
 {
     EndlessRenderer renderer;
     SaveController& controller = Form1->saveController();
-    controller.environment().pdfRenderer = &renderer;
+    controller.environment().pdfOutput = &renderer;
     controller.setProgressDelay(std::chrono::milliseconds(0));
     const QString existing = target(QStringLiteral("old.pdf"));
     writeFile(local(existing), "old pdf");
@@ -353,27 +367,28 @@ TEST_F(SaveTest, PdfSaveWritesAPdfAndOpensIt)
 
 // A PDF stage that goes through the phases a test asks for, each until the test moves it
 // on or cancels.
-class PhasedRenderer : public PdfRenderer {
+class PhasedRenderer : public StagedPdf {
 public:
-    void render(const InputFile&, OutputFile& output, const ListingOptions&, const RenderHooks& hooks) override
+    mutable std::atomic<int> reached{0}; // the phase the renderer waits in: 1 drawing, 2 finishing
+    std::atomic<int> allowed{0};         // the last phase the test let go
+
+protected:
+    void stage(const OutputSetup& setup) const override
     {
         for (int line = 1; line <= 3; ++line)
-            hooks.progress->drawing(line * 100, 400, line);
-        waitFor(1, hooks);
-        hooks.progress->finishing();
-        waitFor(2, hooks);
-        output.write("%PDF-phased");
+            setup.progress->drawing(line * 100, 400, line);
+        waitFor(1, setup.cancel);
+        setup.progress->finishing();
+        waitFor(2, setup.cancel);
+        setup.out.write("%PDF-phased");
     }
-    std::atomic<int> reached{0}; // the phase the renderer waits in: 1 drawing, 2 finishing
-    std::atomic<int> allowed{0}; // the last phase the test let go
 
 private:
-    void waitFor(int phase, const RenderHooks& hooks)
+    void waitFor(int phase, const CancelToken& cancel) const
     {
         reached = phase;
         while (allowed.load() < phase) {
-            if (hooks.cancel->load())
-                throw SaveCancelled{};
+            cancel.check();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
@@ -389,7 +404,7 @@ TEST_F(SaveTest, ProgressWindowShowsEachPhaseAndCancelEndsAny)
     for (int cancelIn : {1, 2, 0}) {
         SCOPED_TRACE("cancel in phase " + std::to_string(cancelIn));
         PhasedRenderer renderer;
-        controller.environment().pdfRenderer = &renderer;
+        controller.environment().pdfOutput = &renderer;
         writeFile(local(existing), "old pdf");
         answerDialog(existing, 1);
         QStringList seen;
@@ -447,7 +462,7 @@ TEST_F(SaveTest, FileLabelNamesOnlyAFileThatWasSaved)
     EXPECT_EQ(label->text(), first);
 
     EndlessRenderer renderer;
-    Form1->saveController().environment().pdfRenderer = &renderer;
+    Form1->saveController().environment().pdfOutput = &renderer;
     answerDialog(target(QStringLiteral("third")), 1);
     dialogs.onSaveDialog = [&, answer = dialogs.onSaveDialog](QFileDialog& dialog) {
         Form1->saveController().cancel();

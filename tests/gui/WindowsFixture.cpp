@@ -16,7 +16,7 @@ void WindowsFixture::SetUp()
 
 void WindowsFixture::createWindows()
 {
-    Form1 = std::make_unique<TForm1>(dialogs, shell, &pdfRenderer);
+    Form1 = std::make_unique<TForm1>(dialogs, shell, &pdfOutput);
     frmOptions = std::make_unique<TfrmOptions>(*Form1, dialogs);
     frmAbout = std::make_unique<TfrmAbout>(*Form1, shell);
     Form1->attachDialogs(*frmOptions, *frmAbout);

@@ -4,7 +4,7 @@
 #include "TForm1.h"
 #include "TfrmAbout.h"
 #include "TfrmOptions.h"
-#include "pdf/ListingPdfRenderer.h"
+#include "pdf/ListingPdfOutput.h"
 
 #include <QTemporaryDir>
 #include <QWidget>
@@ -36,7 +36,7 @@ protected:
 
     FakeDialogs dialogs;
     FakeShell shell;
-    ListingPdfRenderer pdfRenderer;
+    ListingPdfMaker pdfOutput;
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TfrmOptions> frmOptions;
     std::unique_ptr<TfrmAbout> frmAbout;

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <list>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,7 +42,7 @@ TEST(FolderWalk, WorkedExampleByteForByte)
     plan.folder = docs;
     plan.target = target;
     plan.options = startOptions();
-    FakeUi ui;
+    ScriptedUi ui;
     ListingRun run;
     SaveResult result = run.execute(plan, testEnvironment(localTime(2024, 12, 31, 23, 5, 1)), ui);
 
@@ -539,6 +538,31 @@ TEST(WalkFolder, AStartFolderThatCannotBeReadThrows)
     }
 }
 
+// Out of descriptors, the start folder is not at fault, and the error says what is.
+TEST(WalkFolder, TooManyOpenFilesAtTheStartAreNamedAsTheCause)
+{
+#ifdef ZINTREL_SANITIZED
+    GTEST_SKIP() << "the sanitizers' checks need descriptors of their own, which this test uses up";
+#endif
+    TempTree tree;
+    tree.mkdirp("top");
+    WalkRecorder recorder(tree.root(), [](const WalkEntry&) { return true; });
+    std::string text;
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    // The lowest free descriptor is the first one out of reach.
+    const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    rlimit tight{static_cast<rlim_t>(lowest), old.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const bool threw = throwsError<IoError>([&] { walkFolder(tree.path("top"), 1, recorder); }, &text);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(text, "I/O error 24\n" + tree.path("top") + "\nToo many files are open to read the folder to list.");
+    EXPECT_TRUE(sameLines(recorder.lines(), {}));
+}
+
 // Folders below the start that cannot be read, or whose entries cannot be looked at, are
 // told to the sink with their errno, and the walk goes on with the rest.
 TEST(WalkFolder, UnreadableFoldersAreToldAndTheWalkGoesOn)
@@ -646,26 +670,6 @@ TEST(FolderWalk, FourThousandLevelsUnderALowDescriptorLimit)
     }
 }
 
-// Unmounts when it goes.
-class ScopedMount {
-public:
-    ScopedMount(const char* type, const std::string& where)
-        : m_where(where)
-    {
-        m_ok = ::mount(type, where.c_str(), type, 0, nullptr) == 0;
-    }
-    ~ScopedMount()
-    {
-        if (m_ok)
-            ::umount2(m_where.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    std::string m_where;
-    bool m_ok = false;
-};
-
 TEST(FolderWalk, KernelFileSystemsAreNotEnteredOtherMountsAre)
 {
     TempTree tree;
@@ -707,7 +711,7 @@ TEST(FolderWalk, UnreadableFolderIsListedButYieldsNothing)
         plan.folder = tree.path("top");
         plan.target = target;
         plan.options = options;
-        FakeUi ui;
+        ScriptedUi ui;
         ListingRun run;
         run.execute(plan, testEnvironment(), ui);
         return std::string("done");

@@ -3,6 +3,7 @@
 #include "TempTree.h"
 
 #include "listing/ListingHeader.h"
+#include "listing/TextListing.h"
 #include "platform/FileDescriptor.h"
 #include "platform/OutputFile.h"
 
@@ -93,10 +94,12 @@ TEST(ListingHeader, FirstLineNeverBeginsWithABlank)
         DateTimeText dates(DateTimeFormat{format, "%H:%M:%S"});
         FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
         OutputFile out(fd.get(), target);
-        writeListingHeader(out, "/srv", startOptions(), dates, localTime(2026, 12, 8, 9, 5, 0));
+        TextLines written(out);
+        writeListingHeader(written, "/srv", startOptions(), dates, localTime(2026, 12, 8, 9, 5, 0));
         out.flush();
         std::vector<std::string> lines = listingLines(readFile(target));
-        ASSERT_FALSE(lines.empty());
+        ASSERT_EQ(written.count(), 5);
+        ASSERT_EQ(lines.size(), 5u);
         EXPECT_EQ(lines[0],
                   std::string(format).find("%e") != std::string::npos ? "8.12.26 09:05:00" : "08.12.2026 09:05:00")
             << format;

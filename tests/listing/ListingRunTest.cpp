@@ -1,12 +1,14 @@
 #include "TempTree.h"
 #include "TestListing.h"
 
+#include "listing/ListingOutput.h"
 #include "listing/ListingProgress.h"
-#include "listing/PdfRenderer.h"
-#include "listing/SaveCancelled.h"
+#include "listing/TextListing.h"
+#include "platform/CancelToken.h"
 #include "platform/InputFile.h"
 #include "platform/IoError.h"
 #include "platform/OutputFile.h"
+#include "platform/TempFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +17,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <stdexcept>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -38,7 +39,7 @@ protected:
 
     SaveOutcome save(const SaveEnvironment& environment = testEnvironment())
     {
-        return run.save(options, folder, environment, ui, &result);
+        return ListingRun::save(options, folder, environment, ui, &result);
     }
 
     void choose(const std::string& name, OutputType type = OutputType::Text) { ui.choice = TargetChoice{name, type}; }
@@ -46,8 +47,7 @@ protected:
     TempTree tree;
     std::string folder;
     ListingOptions options = startOptions();
-    FakeUi ui;
-    ListingRun run;
+    ScriptedUi ui;
     SaveResult result;
 };
 
@@ -63,7 +63,7 @@ TEST_F(ListingRunTest, TextSaveCompletesTheNameWritesAndOpensIt)
         {"list.pdf", "list.pdf.txt", false},
     };
     for (const Case& c : cases) {
-        ui = FakeUi{};
+        ui = ScriptedUi{};
         options.openAfterCreation = c.open;
         choose(tree.path("out/" + c.chosen));
         ASSERT_EQ(save(), SaveOutcome::Saved) << c.chosen;
@@ -92,7 +92,7 @@ TEST_F(ListingRunTest, OpenActionGetsTheWholeOfALongName)
 TEST_F(ListingRunTest, TargetNamesUpToTheFileSystemLimitAreSaved)
 {
     for (std::size_t length : {240, 245, 250, 255}) {
-        ui = FakeUi{};
+        ui = ScriptedUi{};
         const std::string name = std::string(length - 4, 'n') + ".txt";
         const std::string target = tree.path("out/" + name);
         writeFile(target, "old"); // replacing an existing file as well
@@ -116,7 +116,7 @@ TEST_F(ListingRunTest, CompletedNameOfAnExistingFileIsReplacedOnlyWhenConfirmed)
     EXPECT_EQ(readFile(existing), "keep me");
     EXPECT_EQ(folderNames(tree.path("out")), Lines{"list.txt"});
 
-    ui = FakeUi{};
+    ui = ScriptedUi{};
     ui.replaceAnswer = true;
     choose(tree.path("out/list"));
     EXPECT_EQ(save(), SaveOutcome::Saved);
@@ -124,62 +124,119 @@ TEST_F(ListingRunTest, CompletedNameOfAnExistingFileIsReplacedOnlyWhenConfirmed)
     EXPECT_NE(readFile(existing), "keep me");
 
     // The dialog itself asked about a name that needs no completion.
-    ui = FakeUi{};
+    ui = ScriptedUi{};
     choose(existing);
     EXPECT_EQ(save(), SaveOutcome::Saved);
     EXPECT_TRUE(ui.confirmAsked.empty());
 }
 
-// Renders by copying the listing, after checking where it lies.
-class FakeRenderer : public PdfRenderer {
-public:
+// What a fake PDF output saw and was told.
+struct FakePdf {
     std::string listingFolder;
     bool fail = false;
     int calls = 0;
-    std::string listingSeen; // without the bidi isolates around names
-    std::string listingRaw;
-
-    void render(const InputFile& listing, OutputFile& output, const ListingOptions&, const RenderHooks& hooks) override
-    {
-        ++calls;
-        // The listing has no name of its own in the temporary folder; its failures name the PDF.
-        EXPECT_TRUE(folderNames(listingFolder).empty()) << "the intermediate listing has a name";
-        EXPECT_TRUE(listing.displayPath().ends_with(".pdf")) << listing.displayPath();
-        listingRaw.assign(listing.size(), '\0');
-        EXPECT_EQ(listing.readAt(0, listingRaw.data(), listingRaw.size()), listingRaw.size());
-        listingSeen = listingRaw;
-        for (std::string_view mark : {kIsolateStart, kIsolateEnd}) {
-            for (auto at = listingSeen.find(mark); at != std::string::npos; at = listingSeen.find(mark))
-                listingSeen.erase(at, mark.size());
-        }
-        output.write("%PDF-fake\n" + listingSeen);
-        hooks.notice("font notice");
-        if (fail)
-            throw std::runtime_error("renderer broke");
-    }
+    std::string listing; // the text it would draw
+    Lines events;        // what the save told it, in order
 };
 
-TEST_F(ListingRunTest, PdfSaveRendersFromATemporaryListingAndRemovesIt)
+// Writes the text listing to a temporary file of its own, as the PDF output does, and puts
+// it into the target behind a mark of its own; records the events it is given.
+class FakePdfOutput : public ListingOutput {
+public:
+    FakePdfOutput(const OutputSetup& setup, FakePdf& record)
+        : m_setup(setup)
+        , m_record(record)
+        , m_file(setup.scratchFolder, "fake-", ".txt", setup.target)
+        , m_fileOut(m_file.fd(), setup.target)
+        , m_text(setup.options, m_fileOut, setup.dateTimeFormat)
+    {
+        m_setup.ownFile(m_file.fd());
+    }
+
+    void begin(const std::string& folder, std::time_t now) override
+    {
+        m_record.events.push_back("begin " + folder);
+        m_text.begin(folder, now);
+    }
+    void folderEntered(std::string_view path, int level, bool listed) override
+    {
+        m_record.events.push_back("enter " + std::string(path) + " " + std::to_string(level)
+                                  + (listed ? " listed" : ""));
+        m_text.folderEntered(path, level, listed);
+    }
+    void folderLeft() override
+    {
+        m_record.events.push_back("leave");
+        m_text.folderLeft();
+    }
+    void entry(const ListedEntry& entry) override
+    {
+        m_record.events.push_back(std::string(entry.folder) + std::string(entry.name) + " "
+                                  + std::to_string(entry.level) + (entry.descends ? " descends" : ""));
+        m_text.entry(entry);
+    }
+    void finish(const ListingTotals& totals) override
+    {
+        m_text.finish(totals);
+        m_fileOut.flush();
+        // The listing has no name of its own in the temporary folder; its failures name the PDF.
+        EXPECT_TRUE(folderNames(m_record.listingFolder).empty()) << "the intermediate listing has a name";
+        InputFile in(m_file.fd(), m_setup.target);
+        m_record.listing.assign(in.size(), '\0');
+        EXPECT_EQ(in.readAt(0, m_record.listing.data(), m_record.listing.size()), m_record.listing.size());
+        m_record.events.push_back("finish " + std::to_string(totals.folders) + " " + std::to_string(totals.files) + " "
+                                  + std::to_string(totals.totalSizeKb));
+        m_setup.out.write("%PDF-fake\n" + m_record.listing);
+        m_setup.notice("font notice");
+        if (m_record.fail)
+            throw std::runtime_error("renderer broke");
+    }
+
+private:
+    OutputSetup m_setup;
+    FakePdf& m_record;
+    TempFile m_file;
+    OutputFile m_fileOut;
+    TextListing m_text;
+};
+
+class FakePdfMaker : public OutputMaker {
+public:
+    explicit FakePdfMaker(FakePdf& record)
+        : m_record(record)
+    {
+    }
+    std::unique_ptr<ListingOutput> make(const OutputSetup& setup) const override
+    {
+        ++m_record.calls;
+        return std::make_unique<FakePdfOutput>(setup, m_record);
+    }
+
+private:
+    FakePdf& m_record;
+};
+
+TEST_F(ListingRunTest, AnOutputOfAnotherLibraryWritesTheTargetAndItsOwnFilesGo)
 {
     tree.mkdirp("tmp");
-    FakeRenderer renderer;
+    FakePdf renderer;
     renderer.listingFolder = tree.path("tmp");
+    FakePdfMaker maker(renderer);
     SaveEnvironment environment = testEnvironment();
-    environment.pdfRenderer = &renderer;
+    environment.pdfOutput = &maker;
     environment.temporaryFolder = tree.path("tmp");
     choose(tree.path("out/list.txt"), OutputType::Pdf);
 
     ASSERT_EQ(save(environment), SaveOutcome::Saved);
     const std::string target = tree.path("out/list.txt.pdf");
     EXPECT_EQ(renderer.calls, 1);
-    Lines lines = listingLines(renderer.listingSeen);
+    Lines lines = listingLines(renderer.listing);
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[1], "Processed: " + folder);
     EXPECT_EQ(lines[5], " a.txt  1 Kb  A  " + folder + "/a.txt  1  ");
-    // Names and paths with right-to-left text reach the drawing in bidi isolates, each in
-    // its own direction; the others as they are.
-    EXPECT_NE(renderer.listingRaw.find(" a.txt  1 Kb  A  " + folder + "/a.txt  1  \r\n"), std::string::npos);
-    EXPECT_EQ(readFile(target), "%PDF-fake\n" + renderer.listingSeen);
+    EXPECT_EQ(renderer.events,
+              (Lines{"begin " + folder, "enter " + folder + "/ 1", folder + "/a.txt 1", "leave", "finish 0 1 1"}));
+    EXPECT_EQ(readFile(target), "%PDF-fake\n" + renderer.listing);
     EXPECT_EQ(ui.messages, Lines{"font notice"});
     EXPECT_EQ(ui.opened, Lines{target});
     EXPECT_TRUE(folderNames(tree.path("tmp")).empty()) << "the intermediate listing is left behind";
@@ -187,16 +244,17 @@ TEST_F(ListingRunTest, PdfSaveRendersFromATemporaryListingAndRemovesIt)
     EXPECT_EQ(folderNames(folder), Lines{"a.txt"});
 }
 
-TEST_F(ListingRunTest, FailingPdfRendererLeavesNoFileAndOpensNothing)
+TEST_F(ListingRunTest, AFailingOutputLeavesNoFileAndOpensNothing)
 {
     tree.mkdirp("tmp");
     const std::string target = tree.path("out/list.pdf");
     writeFile(target, "old pdf");
-    FakeRenderer renderer;
+    FakePdf renderer;
     renderer.listingFolder = tree.path("tmp");
     renderer.fail = true;
+    FakePdfMaker maker(renderer);
     SaveEnvironment environment = testEnvironment();
-    environment.pdfRenderer = &renderer;
+    environment.pdfOutput = &maker;
     environment.temporaryFolder = tree.path("tmp");
     choose(target, OutputType::Pdf);
 
@@ -208,13 +266,59 @@ TEST_F(ListingRunTest, FailingPdfRendererLeavesNoFileAndOpensNothing)
     EXPECT_TRUE(folderNames(tree.path("tmp")).empty());
 }
 
+// The output is told every folder the walk goes into, whether or not its own line was
+// listed, which listed folders it goes into next, and where each entry lies.
+TEST_F(ListingRunTest, TheOutputIsToldTheFoldersTheWalkEntersAndLeaves)
+{
+    tree.mkdirp("top/sub/deeper");
+    tree.touch("top/sub/b.txt", 10);
+    tree.touch("top/sub/deeper/c.dat", 10);
+    tree.mkdirp("tmp");
+    const std::string top = folder + "/";
+    struct Case {
+        const char* what;
+        std::function<void(ListingOptions&)> set;
+        Lines events;
+    } cases[] = {
+        {"every line listed",
+         [](ListingOptions&) {},
+         {"begin " + folder, "enter " + top + " 1", top + "a.txt 1", top + "sub 1 descends",
+          "enter " + top + "sub/ 2 listed", top + "sub/b.txt 2", top + "sub/deeper 2 descends",
+          "enter " + top + "sub/deeper/ 3 listed", top + "sub/deeper/c.dat 3", "leave", "leave", "leave",
+          "finish 2 3 5"}},
+        {"a mask leaves the folders' lines out, not the folders",
+         [](ListingOptions& o) { o.fileMask = "*.dat"; },
+         {"begin " + folder, "enter " + top + " 1", "enter " + top + "sub/ 2", "enter " + top + "sub/deeper/ 3",
+          top + "sub/deeper/c.dat 3", "leave", "leave", "leave", "finish 0 1 1"}},
+        {"without subfolders no folder is entered",
+         [](ListingOptions& o) { o.includeSubfolders = false; },
+         {"begin " + folder, "enter " + top + " 1", top + "a.txt 1", top + "sub 1", "leave", "finish 1 1 2"}},
+    };
+    for (const Case& c : cases) {
+        FakePdf renderer;
+        renderer.listingFolder = tree.path("tmp");
+        FakePdfMaker maker(renderer);
+        SaveEnvironment environment = testEnvironment();
+        environment.pdfOutput = &maker;
+        environment.temporaryFolder = tree.path("tmp");
+        options = startOptions();
+        c.set(options);
+        ui = ScriptedUi{};
+        choose(tree.path("out/list.pdf"), OutputType::Pdf);
+        ASSERT_EQ(save(environment), SaveOutcome::Saved) << c.what;
+        EXPECT_TRUE(sameLines(renderer.events, c.events)) << c.what;
+    }
+}
+
 // Saves that the checks or the user stop, and a PDF save without a renderer: nothing written.
 TEST_F(ListingRunTest, RefusedSavesWriteNothing)
 {
     const std::string sizeMessage
         = "The \"Size\" filter is not correct. Go to \"Settings -> Filters -> Specify Size\" !";
     const std::string passwordMessage = "Passwords do not match or not entered. Save operation aborted.";
-    FakeRenderer renderer;
+    FakePdf renderer;
+    renderer.listingFolder = tree.path("out");
+    FakePdfMaker maker(renderer);
     struct Case {
         const char* what;
         std::function<void(ListingOptions&)> set;
@@ -278,12 +382,12 @@ TEST_F(ListingRunTest, RefusedSavesWriteNothing)
          {"PDF output is not available in this build."}},
     };
     for (const Case& c : cases) {
-        ui = FakeUi{};
+        ui = ScriptedUi{};
         ui.choice = c.choice;
         options = startOptions();
         c.set(options);
         SaveEnvironment environment = testEnvironment();
-        environment.pdfRenderer = c.withRenderer ? &renderer : nullptr;
+        environment.pdfOutput = c.withRenderer ? &maker : nullptr;
         environment.temporaryFolder = tree.path("out");
         EXPECT_EQ(save(environment), c.outcome) << c.what;
         EXPECT_EQ(ui.chooseCalls, c.dialogs) << c.what;
@@ -301,30 +405,10 @@ TEST_F(ListingRunTest, RefusedSavesWriteNothing)
     EXPECT_EQ(save(), SaveOutcome::Saved);
 }
 
-// Mounts a tmpfs of a few pages for a test; unmounts when it goes.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const std::string& where)
-        : m_where(where)
-    {
-        m_ok = ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=64k") == 0;
-    }
-    ~SmallFileSystem()
-    {
-        if (m_ok)
-            ::umount2(m_where.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    std::string m_where;
-    bool m_ok;
-};
-
 TEST_F(ListingRunTest, FailingWriteKeepsTheExistingTarget)
 {
     const std::string target = tree.path("out/list.txt");
-    SmallFileSystem small(tree.path("out"));
+    ScopedMount small("tmpfs", tree.path("out"), "size=64k");
     std::string expectedError;
     rlimit oldLimit{};
     ::getrlimit(RLIMIT_FSIZE, &oldLimit);
@@ -364,10 +448,11 @@ TEST_F(ListingRunTest, FailingWriteKeepsTheExistingTarget)
 TEST_F(ListingRunTest, SaveIntoTheListedFolderDoesNotListItsOwnFiles)
 {
     tree.mkdirp("top/tmp");
-    FakeRenderer renderer;
+    FakePdf renderer;
     renderer.listingFolder = tree.path("top/tmp");
+    FakePdfMaker maker(renderer);
     SaveEnvironment environment = testEnvironment();
-    environment.pdfRenderer = &renderer;
+    environment.pdfOutput = &maker;
     environment.temporaryFolder = tree.path("top/tmp");
     options.showSize = options.showAttributes = options.showPath = options.showLevel = false;
 
@@ -380,10 +465,10 @@ TEST_F(ListingRunTest, SaveIntoTheListedFolderDoesNotListItsOwnFiles)
         {folder + "/list", OutputType::Pdf, folder + "/list.pdf"},
     };
     for (const Case& c : cases) {
-        ui = FakeUi{};
+        ui = ScriptedUi{};
         choose(c.chosen, c.type);
         ASSERT_EQ(save(environment), SaveOutcome::Saved);
-        std::string listing = c.type == OutputType::Text ? readFile(c.written) : renderer.listingSeen;
+        std::string listing = c.type == OutputType::Text ? readFile(c.written) : renderer.listing;
         Lines entries = entryLines(listingLines(listing));
         std::sort(entries.begin(), entries.end());
         EXPECT_EQ(entries, (Lines{" a.txt  ", " tmp  "})) << c.written;
@@ -411,10 +496,9 @@ TEST_F(ListingRunTest, TargetWithoutWriteRightIsRefused)
     };
     for (const Case& c : cases) {
         std::optional<std::string> error = runUnprivileged([&] {
-            FakeUi user;
+            ScriptedUi user;
             user.choice = TargetChoice{c.target, OutputType::Text};
-            ListingRun unprivileged;
-            unprivileged.save(options, folder, testEnvironment(), user);
+            ListingRun::save(options, folder, testEnvironment(), user);
             return user.errors.empty() ? std::string("(no error)") : user.errors[0];
         });
         ASSERT_TRUE(error.has_value()) << c.what;
@@ -456,9 +540,10 @@ TEST_F(ListingRunTest, CancelledWalkLeavesNoFile)
     plan.folder = folder;
     plan.target = target;
     plan.options = options;
-    std::atomic<bool> cancel{true};
+    CancelToken cancel;
+    cancel.cancel();
     Recorder progress;
-    EXPECT_THROW(run.execute(plan, testEnvironment(), ui, &progress, &cancel), SaveCancelled);
+    EXPECT_THROW(ListingRun::execute(plan, testEnvironment(), ui, &progress, cancel), SaveCancelled);
     EXPECT_EQ(readFile(target), "previous");
     EXPECT_EQ(folderNames(tree.path("out")), Lines{"list.txt"});
 }
@@ -477,7 +562,7 @@ TEST_F(ListingRunTest, FoldersThatFailTheFiltersAreStillWalked)
     plan.options.dateFrom = LocalDateTime{2024, 2, 1};
     plan.options.dateTo = LocalDateTime{2024, 1, 1};
     Recorder progress;
-    SaveResult done = run.execute(plan, testEnvironment(), ui, &progress);
+    SaveResult done = ListingRun::execute(plan, testEnvironment(), ui, &progress);
     EXPECT_EQ(done.folders + done.files, 0);
     std::sort(progress.folders.begin(), progress.folders.end());
     EXPECT_EQ(progress.folders, (Lines{folder, folder + "/sub", folder + "/sub/deeper"}));

@@ -5,13 +5,12 @@
 #include "TestListing.h"
 
 #include "listing/FolderWalk.h"
-#include "listing/SaveCancelled.h"
+#include "platform/CancelToken.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -136,15 +135,14 @@ TEST(Prefetcher, CancelStopsTheWalkAndTheWorkersAtOnce)
 {
     TempTree tree;
     makeVariedTree(tree);
-    std::atomic<bool> cancel{false};
+    CancelToken cancel;
     EventLog log;
     int seen = 0;
     log.onEntry = [&](const WalkEntry&) {
         if (++seen == 500)
-            cancel = true;
+            cancel.cancel();
     };
-    WalkContext context;
-    context.cancel = &cancel;
+    WalkContext context{cancel};
     context.workers = 16;
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(throwsError<SaveCancelled>([&] { walkFolder(tree.path("top"), 1, log, context); }));

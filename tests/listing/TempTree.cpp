@@ -40,19 +40,6 @@ void removeTree(const std::string& root)
 
 } // namespace
 
-std::time_t localTime(int year, int month, int day, int hour, int minute, int second)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 TempTree::TempTree()
 {
     const char* tmp = std::getenv("TMPDIR");

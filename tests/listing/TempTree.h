@@ -9,9 +9,6 @@
 
 namespace zintrel::test {
 
-// Seconds since the epoch of a calendar time read in the process's time zone.
-std::time_t localTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-
 // A folder tree made for one test under the temporary folder and removed with everything
 // in it (whatever its depth or permissions) when the object goes. Paths are relative to
 // the root; every helper fails the test with ADD_FAILURE when the call fails.

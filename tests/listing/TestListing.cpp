@@ -59,7 +59,7 @@ Listing makeListing(const std::string& folder, const ListingOptions& options, co
     plan.folder = folder;
     plan.target = target;
     plan.options = options;
-    FakeUi ui;
+    ScriptedUi ui;
     ListingRun run;
     listing.result = run.execute(plan, testEnvironment(), ui);
     listing.lines = listingLines(readFile(target));

@@ -3,7 +3,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "listing/ListingRun.h"
-#include "listing/ListingUi.h"
+#include "listing/ScriptedUi.h"
 
 #include <gtest/gtest.h>
 
@@ -17,45 +17,6 @@ namespace zintrel::test {
 
 // Formats pinned by every listing test; the time zone is pinned to UTC by the test main.
 inline const DateTimeFormat kFormat{"%d.%m.%Y", "%H:%M:%S"};
-
-// Records what a save asks and tells instead of showing dialogs.
-class FakeUi : public ListingUi {
-public:
-    std::optional<TargetChoice> choice; // the dialog's answer; nullopt: cancel
-    bool replaceAnswer = true;
-
-    int chooseCalls = 0;
-    std::string startFolder;
-    std::vector<std::string> confirmAsked;
-    std::vector<std::string> messages;
-    std::vector<std::string> errors;
-    std::vector<std::string> shownTargets;
-    std::vector<std::string> opened;
-
-    std::optional<TargetChoice> chooseTarget(const std::string& folder) override
-    {
-        ++chooseCalls;
-        startFolder = folder;
-        return choice;
-    }
-    bool confirmReplace(const std::string& path) override
-    {
-        confirmAsked.push_back(path);
-        return replaceAnswer;
-    }
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    void showError(const std::string& text) override { errors.push_back(text); }
-    void showTarget(const std::string& path) override { shownTargets.push_back(path); }
-    void openDocument(const std::string& path) override { opened.push_back(path); }
-    void showUnreadableFolders(std::int64_t count, const std::vector<std::string>& firstFolders) override
-    {
-        unreadableCount = count;
-        unreadable = firstFolders;
-    }
-
-    std::int64_t unreadableCount = 0;
-    std::vector<std::string> unreadable;
-};
 
 // Options as at a start on 1 January 2024.
 ListingOptions startOptions();

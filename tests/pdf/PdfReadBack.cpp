@@ -107,10 +107,37 @@ CodeMap parseToUnicode(const std::string& cmap)
 struct Font {
     std::string baseFont;
     CodeMap toUnicode;
-    int bytesPerCode = 1;
+    // The lengths of its codes by their first byte, from its encoding's code space.
+    std::array<int, 256> codeLength{};
 };
 
-// Follows the text and colour operators of one page and records every glyph shown.
+// The lengths of codes by their first byte, from a CMap's codespacerange sections.
+std::array<int, 256> codeLengths(const std::string& cmap)
+{
+    std::array<int, 256> lengths{};
+    for (std::size_t at = cmap.find("begincodespacerange"); at != std::string::npos;
+         at = cmap.find("begincodespacerange", at + 1)) {
+        std::size_t stop = cmap.find("endcodespacerange", at);
+        std::vector<std::string> t = cmapTokens(cmap.substr(at, stop - at));
+        for (std::size_t i = 0; i + 1 < t.size(); i += 2) {
+            const int bytes = static_cast<int>(t[i].size() / 2);
+            const unsigned low = hexValue(t[i].substr(0, 2));
+            const unsigned high = hexValue(t[i + 1].substr(0, 2));
+            for (unsigned first = low; first <= high && first < 256; ++first)
+                lengths[first] = bytes;
+        }
+    }
+    return lengths;
+}
+
+std::string streamText(QPDFObjectHandle stream)
+{
+    std::shared_ptr<Buffer> data = stream.getStreamData();
+    return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+}
+
+// Follows the text and colour operators of one page and records every glyph shown, with
+// what the text layer makes of it: its ToUnicode entry, or the marked content's actual text.
 class PageReader : public QPDFObjectHandle::ParserCallbacks {
 public:
     PageReader(int page, QPDFObjectHandle resources, std::vector<DrawnLine>& lines)
@@ -139,6 +166,12 @@ private:
 
     double number(std::size_t i) { return m_operands.at(i).getNumericValue(); }
 
+    void nextLine()
+    {
+        m_lineMatrix = multiply(Matrix{1, 0, 0, 1, 0, -m_leading}, m_lineMatrix);
+        m_textMatrix = m_lineMatrix;
+    }
+
     void operate(const std::string& op)
     {
         if (op == "q") {
@@ -157,18 +190,43 @@ private:
             m_textMatrix = m_lineMatrix = kIdentity;
         } else if (op == "Tf") {
             m_font = &font(m_operands.at(0).getName());
+            m_fontSize = number(1);
+        } else if (op == "TL") {
+            m_leading = number(0);
+        } else if (op == "Ts") {
+            m_rise = number(0);
         } else if (op == "Tm") {
             m_textMatrix = m_lineMatrix = {number(0), number(1), number(2), number(3), number(4), number(5)};
-        } else if (op == "Td") {
+        } else if (op == "Td" || op == "TD") {
+            if (op == "TD")
+                m_leading = -number(1);
             m_lineMatrix = multiply(Matrix{1, 0, 0, 1, number(0), number(1)}, m_lineMatrix);
             m_textMatrix = m_lineMatrix;
+        } else if (op == "T*") {
+            nextLine();
         } else if (op == "Tj") {
+            show(m_operands.at(0).getStringValue());
+        } else if (op == "'") {
+            nextLine();
             show(m_operands.at(0).getStringValue());
         } else if (op == "TJ") {
             for (QPDFObjectHandle item : m_operands.at(0).getArrayAsVector()) {
                 if (item.isString())
                     show(item.getStringValue());
             }
+        } else if (op == "BDC") {
+            QPDFObjectHandle properties = m_operands.size() > 1 ? m_operands.at(1) : QPDFObjectHandle::newNull();
+            m_marks.push_back(
+                properties.isDictionary() && properties.hasKey("/ActualText")
+                    ? std::optional<std::u32string>(toU32(properties.getKey("/ActualText").getUTF8Value()))
+                    : std::nullopt);
+            m_actualPending = m_marks.back().has_value();
+        } else if (op == "BMC") {
+            m_marks.push_back(std::nullopt);
+        } else if (op == "EMC") {
+            if (!m_marks.empty())
+                m_marks.pop_back();
+            m_actualPending = false;
         }
     }
 
@@ -180,44 +238,57 @@ private:
         QPDFObjectHandle dict = m_resources.getKey("/Font").getKey(name);
         Font f;
         f.baseFont = dict.getKey("/BaseFont").isName() ? dict.getKey("/BaseFont").getName() : "";
-        f.bytesPerCode = dict.getKey("/Subtype").isName() && dict.getKey("/Subtype").getName() == "/Type0" ? 2 : 1;
+        const bool composite = dict.getKey("/Subtype").isName() && dict.getKey("/Subtype").getName() == "/Type0";
+        f.codeLength.fill(composite ? 2 : 1);
+        QPDFObjectHandle encoding = dict.getKey("/Encoding");
+        if (composite && encoding.isStream())
+            f.codeLength = codeLengths(streamText(encoding));
         QPDFObjectHandle toUnicode = dict.getKey("/ToUnicode");
         if (!toUnicode.isStream())
             throw std::runtime_error("font " + name + " has no ToUnicode map");
-        std::shared_ptr<Buffer> data = toUnicode.getStreamData();
-        f.toUnicode = parseToUnicode(std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+        f.toUnicode = parseToUnicode(streamText(toUnicode));
         return m_fonts.emplace(name, std::move(f)).first->second;
+    }
+
+    DrawnLine& lineAt(double x, double y)
+    {
+        for (auto it = m_lines.rbegin(); it != m_lines.rend() && it->page == m_page; ++it) {
+            if (std::abs(it->y - y) < 0.01)
+                return *it;
+        }
+        m_lines.push_back(DrawnLine{m_page, x, y, {}, {}, {}});
+        return m_lines.back();
     }
 
     void show(const std::string& bytes)
     {
         if (!m_font)
             throw std::runtime_error("text shown without a font");
+        // Raised glyphs (marks) belong to the line of their baseline.
         Matrix placed = multiply(m_textMatrix, m_state.ctm);
-        double x = placed[4];
-        double y = placed[5];
-        for (std::size_t i = 0; i + m_font->bytesPerCode <= bytes.size(); i += m_font->bytesPerCode) {
+        DrawnLine& line = lineAt(placed[4], placed[5]);
+        const bool actual = !m_marks.empty() && m_marks.back().has_value();
+        for (std::size_t i = 0; i < bytes.size();) {
+            const int length = std::max(1, m_font->codeLength[static_cast<unsigned char>(bytes[i])]);
             unsigned code = 0;
-            for (int b = 0; b < m_font->bytesPerCode; ++b)
-                code = code << 8 | static_cast<unsigned char>(bytes[i + b]);
-            auto mapped = m_font->toUnicode.find(code);
-            std::u32string text = mapped == m_font->toUnicode.end() ? std::u32string(1, U'\0') : mapped->second;
-            DrawnLine* line = nullptr;
-            for (auto it = m_lines.rbegin(); it != m_lines.rend() && it->page == m_page; ++it) {
-                if (std::abs(it->y - y) < 0.01) {
-                    line = &*it;
-                    break;
-                }
+            for (int b = 0; b < length && i + static_cast<std::size_t>(b) < bytes.size(); ++b)
+                code = code << 8 | static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(b)]);
+            i += static_cast<std::size_t>(length);
+            std::u32string text;
+            if (actual) {
+                // The marked content's text once, for all its glyphs.
+                if (m_actualPending)
+                    text = *m_marks.back();
+                m_actualPending = false;
+            } else {
+                auto mapped = m_font->toUnicode.find(code);
+                text = mapped == m_font->toUnicode.end() ? std::u32string(1, U'\0') : mapped->second;
             }
-            if (!line) {
-                m_lines.push_back(DrawnLine{m_page, x, y, {}, {}, {}});
-                line = &m_lines.back();
-            }
-            line->text += text;
+            line.text += text;
             for (std::size_t k = 0; k < text.size(); ++k)
-                line->colors.push_back(m_state.fill);
-            if (line->fonts.empty() || line->fonts.back() != m_font->baseFont)
-                line->fonts.push_back(m_font->baseFont);
+                line.colors.push_back(m_state.fill);
+            if (line.fonts.empty() || line.fonts.back() != m_font->baseFont)
+                line.fonts.push_back(m_font->baseFont);
         }
     }
 
@@ -229,8 +300,13 @@ private:
     std::vector<State> m_stack;
     Matrix m_textMatrix = kIdentity;
     Matrix m_lineMatrix = kIdentity;
+    double m_leading = 0;
+    double m_rise = 0;
+    double m_fontSize = 0;
     std::map<std::string, Font> m_fonts;
     Font* m_font = nullptr;
+    std::vector<std::optional<std::u32string>> m_marks;
+    bool m_actualPending = false;
 };
 
 std::optional<std::string> infoEntry(QPDFObjectHandle info, const char* key)
@@ -272,6 +348,8 @@ PdfContent readPdf(const std::string& path, const std::string& password)
     pdf.processFile(path.c_str(), password.c_str());
     PdfContent content;
 
+    // Pages inherit their resources from the page tree.
+    pdf.pushInheritedAttributesToPage();
     int number = 0;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
         ++number;

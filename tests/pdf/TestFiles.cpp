@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "listing/PdfRenderer.h"
+#include "pdf/RenderListingPdf.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileDescriptor.h"
 #include "platform/InputFile.h"
@@ -25,18 +25,16 @@ std::string TestFolder::writeListing(const std::string& name, const std::vector<
     return file;
 }
 
-void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
-                const zintrel::ListingOptions& options, const std::function<void(const std::string&)>& notice,
-                const std::atomic<bool>* cancel)
+void renderFile(const std::string& listingPath, const std::string& outputPath, const zintrel::ListingOptions& options,
+                const std::function<void(const std::string&)>& notice, const zintrel::CancelToken* cancel)
 {
-    zintrel::RenderHooks hooks;
-    hooks.notice = notice;
-    hooks.cancel = cancel;
-    renderFile(renderer, listingPath, outputPath, options, hooks);
+    zintrel::PdfRendering how{cancel ? *cancel : zintrel::CancelToken::none()};
+    how.notice = notice;
+    renderFile(listingPath, outputPath, options, how);
 }
 
-void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
-                const zintrel::ListingOptions& options, const zintrel::RenderHooks& hooks)
+void renderFile(const std::string& listingPath, const std::string& outputPath, const zintrel::ListingOptions& options,
+                const zintrel::PdfRendering& how)
 {
     using namespace zintrel;
     FileDescriptor listingFd(::open(listingPath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -45,7 +43,7 @@ void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, 
     InputFile listing(listingFd.get(), listingPath);
     AtomicFile target(outputPath, temporaryFolder());
     OutputFile out(target.fd(), outputPath);
-    renderer.render(listing, out, options, hooks);
+    RenderListingPdf(listing, out, options, how);
     out.flush();
     target.commit();
 }

@@ -2,15 +2,14 @@
 
 #include <QTemporaryDir>
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace zintrel {
-class PdfRenderer;
+class CancelToken;
 struct ListingOptions;
-struct RenderHooks;
+struct PdfRendering;
 } // namespace zintrel
 
 // A private folder for one test, removed with it.
@@ -28,11 +27,11 @@ private:
 };
 
 // Renders the listing file at listingPath into a PDF at outputPath, as a save does: the
-// PDF appears only when the whole render succeeded. Throws what the renderer throws, and
-// IoError for a listing or output that cannot be opened.
-void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
-                const zintrel::ListingOptions& options, const std::function<void(const std::string&)>& notice = nullptr,
-                const std::atomic<bool>* cancel = nullptr);
-// The same with the hooks given.
-void renderFile(zintrel::PdfRenderer& renderer, const std::string& listingPath, const std::string& outputPath,
-                const zintrel::ListingOptions& options, const zintrel::RenderHooks& hooks);
+// PDF appears only when the whole render succeeded. Throws what RenderListingPdf throws,
+// and IoError for a listing or output that cannot be opened.
+void renderFile(const std::string& listingPath, const std::string& outputPath, const zintrel::ListingOptions& options,
+                const std::function<void(const std::string&)>& notice = nullptr,
+                const zintrel::CancelToken* cancel = nullptr);
+// The same with the rendering's hooks given.
+void renderFile(const std::string& listingPath, const std::string& outputPath, const zintrel::ListingOptions& options,
+                const zintrel::PdfRendering& how);

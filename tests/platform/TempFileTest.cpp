@@ -9,9 +9,11 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zintrel::test {
 namespace {
@@ -46,6 +48,13 @@ TEST(TempFile, FailuresNameTheUsersFileAndTheFolder)
     EXPECT_TRUE(throwsError<IoError>([&] { TempFile file(folder.path("missing"), "p", ".txt", "/home/user/list.pdf"); },
                                      &text));
     EXPECT_EQ(text, "I/O error 2\n/home/user/list.pdf\nTemporary file in " + folder.path("missing"));
+}
+
+// FUSE keeps a file removed while open under a hidden name until it is closed.
+Names withoutFuseHidden(Names names)
+{
+    std::erase_if(names, [](const std::string& name) { return name.starts_with(".fuse_hidden"); });
+    return names;
 }
 
 // A file system without unnamed files (FUSE here) gets named ones, each new and private.
@@ -87,9 +96,10 @@ TEST_F(NamedTempFileTest, UniquePrivateAndRemoved)
     EXPECT_EQ(m_folder.names("fuse"), Names{});
 }
 
-// Forks a child that makes a temporary file in folder, writes it full when asked, and waits
-// for its end; returns once the file is there. -1 when the child did not get that far.
-pid_t childHoldingATempFile(const std::string& folder, bool written)
+// Forks a child that makes count temporary files in folder, writes them full when asked,
+// and waits for its end; returns once the files are there. -1 when the child did not get
+// that far.
+pid_t childHoldingTempFiles(const std::string& folder, bool written, int count = 1)
 {
     int ready[2];
     if (::pipe(ready) != 0)
@@ -97,9 +107,12 @@ pid_t childHoldingATempFile(const std::string& folder, bool written)
     pid_t child = ::fork();
     if (child == 0) {
         ::close(ready[0]);
-        TempFile file(folder, "zintrel-pdf-", ".pdf", "list.pdf");
-        if (written)
-            writeSynced(file.fd(), "temporary", std::string(1 << 20, 'x'));
+        std::vector<std::unique_ptr<TempFile>> files;
+        for (int i = 0; i < count; ++i) {
+            files.push_back(std::make_unique<TempFile>(folder, "zintrel-pdf-", ".pdf", "list.pdf"));
+            if (written)
+                writeSynced(files.back()->fd(), "temporary", std::string(1 << 20, 'x'));
+        }
         if (::write(ready[1], "x", 1) != 1)
             ::_exit(2);
         for (;;)
@@ -121,22 +134,52 @@ bool endedBy(pid_t child, int signal)
     return WIFSIGNALED(status) && WTERMSIG(status) == signal;
 }
 
-// A child makes a named temporary file and waits; the signal ends it, and the file with it.
-TEST_F(NamedTempFileTest, SignalsThatEndTheProcessTakeTheFileAlong)
+// A child makes named temporary files, as many as a PDF drawn on many threads has, and
+// waits; the signal ends it, and every file with it.
+TEST_F(NamedTempFileTest, SignalsThatEndTheProcessTakeTheFilesAlong)
 {
-    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        pid_t child = childHoldingATempFile(fuse(), false);
-        ASSERT_GT(child, 0);
-        EXPECT_EQ(m_folder.names("fuse").size(), 1u) << "the child's file is there while it runs";
-        EXPECT_TRUE(endedBy(child, signal)) << "signal " << signal;
-        EXPECT_EQ(m_folder.names("fuse"), Names{}) << "signal " << signal;
+    for (int count : {1, 40}) {
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            SCOPED_TRACE(std::to_string(count) + " files, signal " + std::to_string(signal));
+            pid_t child = childHoldingTempFiles(fuse(), false, count);
+            ASSERT_GT(child, 0);
+            EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")).size(), static_cast<std::size_t>(count))
+                << "there while it runs";
+            EXPECT_TRUE(endedBy(child, signal));
+            EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")), Names{});
+        }
     }
+}
+
+// What a killed process left goes with the next sweep; what a live one holds, and what only
+// looks like a temporary file of ours, stays.
+TEST_F(NamedTempFileTest, ASweepRemovesTheFilesOfKilledProcessesOnly)
+{
+    pid_t live = childHoldingTempFiles(fuse(), false, 2);
+    ASSERT_GT(live, 0);
+    const Names livesFiles = withoutFuseHidden(m_folder.names("fuse"));
+    pid_t killed = childHoldingTempFiles(fuse(), true, 3);
+    ASSERT_GT(killed, 0);
+    EXPECT_TRUE(endedBy(killed, SIGKILL));
+    EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")).size(), 5u);
+    const Names lookalikes = {"other.pdf", "zintrel-pdf-ABCDE.pdf", "zintrel-pdf-ABCDEF.txt", "zintrel-pdf-ABC_EF.pdf"};
+    for (const std::string& name : lookalikes)
+        writeFile(fuse() + "/" + name, "not ours");
+
+    removeStaleTemporaryFiles(fuse());
+    Names expected = livesFiles;
+    expected.insert(expected.end(), lookalikes.begin(), lookalikes.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")), expected);
+
+    EXPECT_TRUE(endedBy(live, SIGTERM));
+    EXPECT_EQ(withoutFuseHidden(m_folder.names("fuse")), lookalikes);
 }
 
 TEST(TempFile, KillLeavesNothingOfAnUnnamedFile)
 {
     ScratchFolder folder;
-    pid_t child = childHoldingATempFile(folder.root(), true);
+    pid_t child = childHoldingTempFiles(folder.root(), true);
     ASSERT_GT(child, 0);
     EXPECT_TRUE(endedBy(child, SIGKILL));
     EXPECT_EQ(folder.names(), Names{});

@@ -68,6 +68,19 @@ std::time_t utc(int year, int month, int day, int hour, int minute, int second)
     return ::timegm(&tm);
 }
 
+std::time_t localTime(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
 ScopedTimeZone::ScopedTimeZone(const char* zone)
 {
     m_zone.emplace("TZ", std::string(zone));

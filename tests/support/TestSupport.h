@@ -33,6 +33,8 @@ private:
 
 // A moment given in UTC, as a time_t.
 std::time_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+// A moment given in the local time zone, as a time_t.
+std::time_t localTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // TZ for the life of the object, with the C library told of each change.
 class ScopedTimeZone {

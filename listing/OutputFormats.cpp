@@ -1,0 +1,74 @@
+#include "OutputFormats.h"
+
+#include "Capitals.h"
+#include "ListingOptions.h"
+#include "ListingOutput.h"
+#include "ListingRun.h"
+#include "TextListing.h"
+
+#include <stdexcept>
+
+namespace zintrel {
+
+namespace {
+
+// A mistyped password is caught before a long walk, not after it.
+const char* pdfRefusal(const ListingOptions& options)
+{
+    if (!options.passwordsAcceptable())
+        return kPasswordMessage;
+    if (options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes)
+        return kPasswordTooLongMessage;
+    return nullptr;
+}
+
+std::unique_ptr<ListingOutput> makeText(const OutputSetup& setup, const SaveEnvironment&)
+{
+    return makeTextListing(setup);
+}
+
+// The PDF output comes from the program that runs the save, which may have none.
+std::unique_ptr<ListingOutput> makePdf(const OutputSetup& setup, const SaveEnvironment& environment)
+{
+    if (!environment.pdfOutput)
+        throw std::runtime_error(kNoPdfMessage);
+    return environment.pdfOutput->make(setup);
+}
+
+constexpr OutputFormat kFormats[] = {
+    {OutputType::Text, "txt", ".txt", "Text File (*.txt)", nullptr, makeText},
+    {OutputType::Pdf, "pdf", ".pdf", "PDF File (*.pdf)", pdfRefusal, makePdf},
+};
+
+} // namespace
+
+std::span<const OutputFormat> outputFormats() { return kFormats; }
+
+const OutputFormat& outputFormat(OutputType type)
+{
+    for (const OutputFormat& format : kFormats) {
+        if (format.type == type)
+            return format;
+    }
+    return kFormats[0];
+}
+
+const OutputFormat* outputFormatById(std::string_view id)
+{
+    for (const OutputFormat& format : kFormats) {
+        if (id == format.id)
+            return &format;
+    }
+    return nullptr;
+}
+
+std::string completeTargetName(const std::string& name, OutputType type)
+{
+    const std::string_view extension = outputFormat(type).extension;
+    if (name.size() >= extension.size()
+        && toUpperAscii(std::string_view(name).substr(name.size() - extension.size())) == toUpperAscii(extension))
+        return name;
+    return name + std::string(extension);
+}
+
+} // namespace zintrel
