@@ -80,6 +80,9 @@ public:
 class OutputMaker {
 public:
     virtual ~OutputMaker() = default;
+    // The message that refuses settings this output cannot write, before the walk; empty
+    // when they are fine.
+    virtual std::string refusal(const ListingOptions&) const { return {}; }
     virtual std::unique_ptr<ListingOutput> make(const OutputSetup& setup) const = 0;
 };
 

@@ -62,7 +62,8 @@ SaveOutcome outcomeOf(const std::function<void()>& work, std::string& errorText)
     return SaveOutcome::Failed;
 }
 
-std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const std::string& folder, ListingUi& ui)
+std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const std::string& folder,
+                                            const SaveEnvironment& environment, ListingUi& ui)
 {
     if (options.sizeFilterEnabled && options.sizeFilterMode != SizeFilterMode::AtLeast
         && options.sizeFilterMode != SizeFilterMode::AtMost) {
@@ -83,7 +84,7 @@ std::optional<SavePlan> ListingRun::prepare(const ListingOptions& options, const
     if (plan.target != choice->name && fileExists(plan.target) && !ui.confirmReplace(plan.target))
         return std::nullopt;
     const OutputFormat& format = outputFormat(plan.type);
-    if (const char* refusal = format.refusal ? format.refusal(options) : nullptr) {
+    if (std::string refusal = format.refusal(options, environment); !refusal.empty()) {
         ui.showMessage(refusal);
         return std::nullopt;
     }
@@ -96,7 +97,7 @@ SaveResult ListingRun::execute(const SavePlan& plan, const SaveEnvironment& envi
     // Checked before the walk already; checked again so no caller can walk a whole tree
     // only to throw the listing away.
     const OutputFormat& format = outputFormat(plan.type);
-    if (const char* refusal = format.refusal ? format.refusal(plan.options) : nullptr)
+    if (std::string refusal = format.refusal(plan.options, environment); !refusal.empty())
         throw std::runtime_error(refusal);
 
     checkStartFolder(plan.folder);
@@ -152,7 +153,7 @@ void ListingRun::finish(const SavePlan& plan, const SaveResult& result, ListingU
 SaveOutcome ListingRun::save(const ListingOptions& options, const std::string& folder,
                              const SaveEnvironment& environment, ListingUi& ui, SaveResult* result)
 {
-    std::optional<SavePlan> plan = prepare(options, folder, ui);
+    std::optional<SavePlan> plan = prepare(options, folder, environment, ui);
     if (!plan)
         return SaveOutcome::Stopped;
     std::string errorText;

@@ -60,7 +60,9 @@ SaveOutcome outcomeOf(const std::function<void()>& work, std::string& errorText)
 class ListingRun {
 public:
     // The checks and the target dialog. nullopt: stopped, with any message already shown.
-    static std::optional<SavePlan> prepare(const ListingOptions& options, const std::string& folder, ListingUi& ui);
+    // environment: what will write, which may refuse settings it cannot write.
+    static std::optional<SavePlan> prepare(const ListingOptions& options, const std::string& folder,
+                                           const SaveEnvironment& environment, ListingUi& ui);
 
     // Writes the listing in the plan's format under plan.target without ever leaving a
     // half file there. Throws IoError or another std::exception on failure, SaveCancelled

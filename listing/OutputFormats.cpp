@@ -12,15 +12,18 @@ namespace zintrel {
 
 namespace {
 
-// A mistyped password is caught before a long walk, not after it.
-const char* pdfRefusal(const ListingOptions& options)
+// A mistyped password, or a font the PDF cannot draw, is caught before a long walk, not
+// after it.
+std::string pdfRefusal(const ListingOptions& options, const SaveEnvironment& environment)
 {
     if (!options.passwordsAcceptable())
         return kPasswordMessage;
     if (options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes)
         return kPasswordTooLongMessage;
-    return nullptr;
+    return environment.pdfOutput ? environment.pdfOutput->refusal(options) : std::string();
 }
+
+std::string noRefusal(const ListingOptions&, const SaveEnvironment&) { return {}; }
 
 std::unique_ptr<ListingOutput> makeText(const OutputSetup& setup, const SaveEnvironment&)
 {
@@ -36,7 +39,7 @@ std::unique_ptr<ListingOutput> makePdf(const OutputSetup& setup, const SaveEnvir
 }
 
 constexpr OutputFormat kFormats[] = {
-    {OutputType::Text, "txt", ".txt", "Text File (*.txt)", nullptr, makeText},
+    {OutputType::Text, "txt", ".txt", "Text File (*.txt)", noRefusal, makeText},
     {OutputType::Pdf, "pdf", ".pdf", "PDF File (*.pdf)", pdfRefusal, makePdf},
 };
 

@@ -29,8 +29,8 @@ struct OutputFormat {
     const char* extension;    // completes a target name that lacks it: ".txt"
     const char* dialogFilter; // the file-save dialog's file type: "Text File (*.txt)"
     // The message that refuses these settings for this format before anything is written;
-    // null when they are fine.
-    const char* (*refusal)(const ListingOptions& options);
+    // empty when they are fine.
+    std::string (*refusal)(const ListingOptions& options, const SaveEnvironment& environment);
     // A new output for one save; throws when the format cannot be written here.
     std::unique_ptr<ListingOutput> (*make)(const OutputSetup& setup, const SaveEnvironment& environment);
 };

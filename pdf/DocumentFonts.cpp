@@ -1,5 +1,6 @@
 #include "DocumentFonts.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace zintrel {
@@ -7,13 +8,8 @@ namespace zintrel {
 namespace {
 
 constexpr char32_t kCharacterCount = 0x110000;
-// Compact codes stop at 0x7FFF; the glyphs of a font using them leave room for the texts
-// that are not a glyph's own.
-constexpr std::uint32_t kCompactCids = 0x8000;
-constexpr std::uint32_t kCompactGlyphLimit = 0x7000;
-constexpr std::uint32_t kWideCids = 0x10000;
-
-bool printableAscii(char32_t c) { return c >= 0x20 && c < 0x7F; }
+// Two bytes a code.
+constexpr std::uint32_t kCids = 0x10000;
 
 } // namespace
 
@@ -113,28 +109,19 @@ std::size_t DocumentFonts::fontFor(int chainId, char32_t c) const
     return chain->fonts[chosen];
 }
 
-bool DocumentFonts::compact(std::size_t font) const
-{
-    return this->font(font).program().glyphCount() <= kCompactGlyphLimit;
-}
-
 GlyphCode DocumentFonts::codeOf(std::size_t font, std::uint32_t cid) const
 {
+    const DrawingFont& face = this->font(font);
+    const std::uint32_t glyphs = face.program().glyphCount();
     GlyphCode code;
     code.cid = cid;
-    if (compact(font)) {
-        const DrawingFont& face = this->font(font);
-        const char32_t c = cid < face.program().glyphCount() ? face.character(cid) : 0;
-        if (printableAscii(c) && face.glyph(c) == cid) {
-            code.bytes[0] = static_cast<char>(c);
-            code.length = 1;
-            return code;
-        }
-        const std::uint32_t value = 0x8000 | cid;
-        code.bytes[0] = static_cast<char>(value >> 8);
-        code.bytes[1] = static_cast<char>(value & 0xFF);
-        code.length = 2;
-        return code;
+    if (cid < glyphs) {
+        code.advance = face.advance(cid);
+    } else {
+        Slot& s = slot(font);
+        std::lock_guard lock(s.mutex);
+        code.advance = static_cast<std::int32_t>(
+            std::llround(s.alternateUses.at(cid - glyphs).width * face.unitsPerEm() / 1000.0));
     }
     code.bytes[0] = static_cast<char>(cid >> 8);
     code.bytes[1] = static_cast<char>(cid & 0xFF);
@@ -148,48 +135,58 @@ GlyphCode DocumentFonts::code(std::size_t font, std::uint32_t glyph, std::u16str
                               std::int32_t advance) const
 {
     const DrawingFont& face = this->font(font);
-    Slot& s = slot(font);
-    const std::uint32_t limit = compact(font) ? kCompactCids : kWideCids;
-    const std::uint32_t first = face.program().glyphCount();
-    // A CFF font maps CIDs to glyphs itself: its texts go beside the glyphs.
+    // A CFF font's CIDs are its glyphs: its texts go beside them.
     if (face.program().cff()) {
         GlyphCode code = codeOf(font, glyph);
         code.markText = true;
         return code;
     }
-    std::lock_guard lock(s.mutex);
-    auto key = std::make_pair(glyph, std::u16string(text));
-    auto found = s.alternates.find(key);
-    if (found != s.alternates.end())
-        return codeOf(font, found->second);
-    const std::uint32_t cid = first + static_cast<std::uint32_t>(s.alternateUses.size());
-    if (cid >= limit) {
+    const std::uint32_t first = face.program().glyphCount();
+    const std::uint32_t limit = kCids;
+    Slot& s = slot(font);
+    std::uint32_t number = 0;
+    bool full = false;
+    {
+        std::lock_guard lock(s.mutex);
+        auto key = std::make_pair(glyph, std::u16string(text));
+        auto found = s.alternates.find(key);
+        if (found != s.alternates.end()) {
+            number = found->second;
+        } else {
+            number = first + static_cast<std::uint32_t>(s.alternateUses.size());
+            full = number >= limit;
+            if (!full) {
+                CidUse use;
+                use.glyph = glyph;
+                use.width = advance * 1000.0 / face.unitsPerEm();
+                use.text = key.second;
+                s.alternateUses.push_back(use);
+                s.alternates.emplace(std::move(key), number);
+            }
+        }
+    }
+    if (full) {
         GlyphCode code = codeOf(font, glyph);
         code.markText = true;
         return code;
     }
-    CidUse use;
-    use.glyph = glyph;
-    use.width = advance * 1000.0 / face.unitsPerEm();
-    use.text = key.second;
-    s.alternateUses.push_back(use);
-    s.alternates.emplace(std::move(key), cid);
-    return codeOf(font, cid);
+    return codeOf(font, number);
 }
 
 DocumentFonts::CidUse DocumentFonts::cidUse(std::size_t font, std::uint32_t cid) const
 {
     const DrawingFont& face = this->font(font);
     const std::uint32_t first = face.program().glyphCount();
-    if (cid >= first) {
+    const std::uint32_t number = cid;
+    if (number >= first) {
         Slot& s = slot(font);
         std::lock_guard lock(s.mutex);
-        return s.alternateUses.at(cid - first);
+        return s.alternateUses.at(number - first);
     }
     CidUse use;
-    use.glyph = cid;
-    use.width = face.advance(cid) * 1000.0 / face.unitsPerEm();
-    const char32_t c = face.character(cid);
+    use.glyph = number;
+    use.width = face.advance(number) * 1000.0 / face.unitsPerEm();
+    const char32_t c = face.character(number);
     if (c >= 0x10000) {
         const char32_t v = c - 0x10000;
         use.text = {static_cast<char16_t>(0xD800 + (v >> 10)), static_cast<char16_t>(0xDC00 + (v & 0x3FF))};

@@ -13,13 +13,15 @@
 
 namespace zintrel {
 
-// How a glyph goes into the page contents: its code (one or two bytes) and its CID, or,
-// where no CID can stand for its text, the text it must be marked with.
+// How a glyph goes into the page contents: its code, two bytes that are its CID (the
+// encoding is Identity-H, which every reader knows), and whether, as no CID can stand for
+// its text, the text must be marked beside it.
 struct GlyphCode {
     char bytes[2] = {0, 0};
     std::uint8_t length = 0;
     std::uint32_t cid = 0;
-    bool markText = false; // the text goes beside it (ActualText), as no ToUnicode entry can say it
+    std::int32_t advance = 0; // what a reader advances by, in font units
+    bool markText = false;    // the text goes beside it (ActualText), as no ToUnicode entry can say it
 };
 
 // The fonts of one document and its parts, shared by every thread that draws it: the faces
@@ -44,14 +46,13 @@ public:
     // Whether face font has c (from fontconfig's record, then its own map).
     bool fontHas(std::size_t font, char32_t c) const;
 
-    // Whether font uses the compact codes: one byte for the printable ASCII characters
-    // it has, two bytes for the rest.
-    bool compact(std::size_t font) const;
     // The code of glyph as it stands for text (UTF-16), with the advance it is drawn with
     // (font units), when text is not the glyph's own character.
     GlyphCode code(std::size_t font, std::uint32_t glyph, std::u16string_view text, std::int32_t advance) const;
     // The code of glyph for its own character.
     GlyphCode ownCode(std::size_t font, std::uint32_t glyph) const;
+    // The code that shows cid.
+    GlyphCode codeOfCid(std::size_t font, std::uint32_t cid) const { return codeOf(font, cid); }
 
     // What a CID of font stands for, for embedding.
     struct CidUse {
@@ -70,7 +71,7 @@ private:
         // Codes of texts that are not a glyph's own character: key glyph and text.
         mutable std::mutex mutex;
         mutable std::map<std::pair<std::uint32_t, std::u16string>, std::uint32_t> alternates;
-        mutable std::vector<CidUse> alternateUses; // by CID - first alternate CID
+        mutable std::vector<CidUse> alternateUses; // by number - the font's glyph count
     };
     struct Chain {
         FontFace primary;
@@ -82,6 +83,8 @@ private:
 
     Slot& slot(std::size_t font) const;
     Chain& chain(int chain) const;
+    // A glyph's CID (below the font's glyph count, the glyph itself) or an alternate's
+    // (from it), as a code.
     GlyphCode codeOf(std::size_t font, std::uint32_t cid) const;
 
     // Slots and chains are only ever added, under the mutex, and never move: readers take

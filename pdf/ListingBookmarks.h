@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zintrel {
@@ -18,21 +19,25 @@ struct ListingBookmark {
     std::string title;     // the folder's name as its line shows it (UTF-8 as far as it is)
 };
 
-// Follows a listing as it is written and notes a bookmark for every folder line of the
-// first levels, nested under the bookmark of its nearest ancestor that has one (or at the
-// top), so that a folder left out by the filters still has its subfolders' bookmarks in
-// the right place. Memory: the bookmarks, and one number a level of the current path.
+// Follows a listing as it is written and notes a bookmark for every folder of the first
+// levels, nested under the bookmark of its parent (or at the top): a listed folder's leads
+// to its line; one the filters leave out (a mask leaves out every folder line) still
+// structures the listing, and its bookmark leads to where its contents begin. Memory: the
+// bookmarks, and one number a level of the current path.
 class ListingBookmarks {
 public:
     // In the order of the listing: a listed entry with the number of its line, and the
-    // folders entered (listed: their own line came just before) and left.
+    // folders entered and left. path ends in '/'; level is that of its entries; listed: its
+    // own line came just before; nextLine: the number the next line written will have.
     void entry(const ListedEntry& entry, std::int64_t line);
-    void folderEntered(bool listed);
+    void folderEntered(std::string_view path, int level, bool listed, std::int64_t nextLine);
     void folderLeft();
 
     const std::vector<ListingBookmark>& bookmarks() const { return m_bookmarks; }
 
 private:
+    int add(std::string_view name, std::int64_t line);
+
     std::vector<ListingBookmark> m_bookmarks;
     std::vector<int> m_open; // for each folder entered: its bookmark, or -1
     int m_last = -1;         // the bookmark of the entry listed last, or -1

@@ -22,7 +22,7 @@ void ListingPdfOutput::begin(const std::string& folder, std::time_t now) { m_tex
 void ListingPdfOutput::folderEntered(std::string_view path, int level, bool listed)
 {
     m_text.folderEntered(path, level, listed);
-    m_bookmarks.folderEntered(listed);
+    m_bookmarks.folderEntered(path, level, listed, m_text.linesWritten() + 1);
 }
 
 void ListingPdfOutput::folderLeft()
@@ -45,6 +45,8 @@ void ListingPdfOutput::finish(const ListingTotals& totals)
                      m_text.linesWritten(), &m_bookmarks.bookmarks(), m_setup.drawingThreads};
     RenderListingPdf(InputFile(m_listing.fd(), m_setup.target), m_setup.out, m_setup.options, how);
 }
+
+std::string ListingPdfMaker::refusal(const ListingOptions& options) const { return pdfLayoutRefusal(options); }
 
 std::unique_ptr<ListingOutput> ListingPdfMaker::make(const OutputSetup& setup) const
 {

@@ -39,6 +39,7 @@ private:
 // Makes the PDF output of a save.
 class ListingPdfMaker : public OutputMaker {
 public:
+    std::string refusal(const ListingOptions& options) const override;
     std::unique_ptr<ListingOutput> make(const OutputSetup& setup) const override;
 };
 

@@ -33,10 +33,9 @@ namespace zintrel {
 
 namespace {
 
-constexpr double kA4Width = 595;
-constexpr double kA4Height = 842;
-// The largest page a PDF viewer must accept (200 inches).
-constexpr double kMaxPageSide = 14400;
+constexpr double kA4Width = kDefaultPageWidth;
+constexpr double kA4Height = kDefaultPageHeight;
+constexpr double kMaxPageSide = kMaxTextSize;
 constexpr int kEmbedFontFlag = 1;
 constexpr int kAes256Level = 1;
 constexpr int kDefaultTextSize = 12;
@@ -131,27 +130,47 @@ struct PdfDocument::Impl {
         return chain;
     }
 
-    // For each printable ASCII character, its one-byte code in the chain's first face, or
-    // 0 where it needs the shaper (another face, or no compact codes).
+    // For each printable ASCII character the face of the chain draws in its own glyph, as
+    // the face of the letter a does: that glyph's code, as literal string bytes.
     void prepareAscii()
     {
         if (asciiChain == chain)
             return;
+        noteAsciiSeen();
         const int c0 = currentChain();
         asciiChain = c0;
         asciiFont = fonts->fontFor(c0, 'a');
         asciiCids.fill(0);
         asciiPlain.fill(false);
-        if (!fonts->compact(asciiFont))
-            return;
+        for (std::string& bytes : asciiBytes)
+            bytes.clear();
         const DrawingFont& face = fonts->font(asciiFont);
         for (char32_t c = 0x20; c < 0x7F; ++c) {
             const std::uint32_t glyph = face.glyph(c);
             if (fonts->fontFor(c0, c) == asciiFont && glyph != 0 && face.character(glyph) == c) {
                 asciiPlain[c] = true;
                 asciiCids[c] = glyph;
+                std::string& bytes = asciiBytes[c];
+                for (unsigned char b : {static_cast<unsigned char>(glyph >> 8), static_cast<unsigned char>(glyph)}) {
+                    if (b == '(' || b == ')' || b == '\\')
+                        bytes += '\\';
+                    if (b == '\r')
+                        bytes += "\\r";
+                    else
+                        bytes += static_cast<char>(b);
+                }
             }
         }
+    }
+
+    // The glyphs the ASCII lines used, counted only now: per character it is a flag.
+    void noteAsciiSeen()
+    {
+        for (std::size_t c = 0; c < asciiSeen.size(); ++c) {
+            if (asciiSeen[c])
+                markUsed(used, asciiFont, asciiCids[c]);
+        }
+        asciiSeen.fill(false);
     }
 
     void beginText()
@@ -260,6 +279,8 @@ struct PdfDocument::Impl {
     std::size_t asciiFont = 0;
     std::array<std::uint32_t, 128> asciiCids{};
     std::array<bool, 128> asciiPlain{};
+    std::array<std::string, 128> asciiBytes; // the code, escaped for a literal string
+    std::array<bool, 128> asciiSeen{};
 
     std::vector<PdfOutlineItem> outline;
     std::vector<PdfPages> parts;
@@ -281,13 +302,15 @@ void PdfDocument::Impl::drawText(int x, int y, const std::string& text)
     for (unsigned char c : text)
         ascii = ascii && c < 0x80 && asciiPlain[c];
     if (ascii) {
-        // The line as it is: its bytes are its codes in the first face.
+        // Every character its own glyph in the first face, one after another.
         setFont(asciiFont);
         const bool nextLine = moveTo(x, y);
-        appendLiteralString(content, text);
-        content += nextLine ? " '\n" : " Tj\n";
-        for (unsigned char c : text)
-            markUsed(used, asciiFont, asciiCids[c]);
+        content += '(';
+        for (unsigned char c : text) {
+            content += asciiBytes[c];
+            asciiSeen[c] = true;
+        }
+        content += nextLine ? ") '\n" : ") Tj\n";
         return;
     }
     if (!shaper)
@@ -314,7 +337,7 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
     double rise = 0;
     std::int64_t pen = 0;    // where shaping puts the pen, font units from the run's start
     std::int64_t reader = 0; // where the reader's pen stands
-    bool marking = false;
+    std::size_t marked = 0;  // glyphs the open marked content still covers
 
     auto flush = [&] {
         if (!show.empty()) {
@@ -346,12 +369,16 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
         adjusted = true;
         reader += by;
     };
+    auto beginMark = [&](std::uint32_t start, std::uint32_t length, std::size_t glyphs) {
+        flush();
+        content += "/Span << /ActualText ";
+        appendLiteralString(content, textStringBytes(text.substr(start, length)));
+        content += " >> BDC\n";
+        marked = glyphs;
+    };
     auto endMark = [&] {
-        if (!marking)
-            return;
         flush();
         content += "EMC\n";
-        marking = false;
     };
 
     for (const ShapedGlyph& glyph : run.glyphs) {
@@ -362,15 +389,12 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
             const std::u16string clusterText = utf16(std::string_view(text).substr(glyph.textStart, glyph.textLength));
             code = fonts->code(run.font, glyph.glyph, clusterText, glyph.advance);
         }
-        if (glyph.textLength > 0)
-            endMark();
-        if (code.markText && glyph.textLength > 0) {
-            flush();
-            content += "/Span << /ActualText ";
-            appendLiteralString(content, textStringBytes(text.substr(glyph.textStart, glyph.textLength)));
-            content += " >> BDC\n";
-            marking = true;
-        }
+        // Texts no code can say go beside their glyphs: a cluster of more glyphs than
+        // characters, or a glyph the font's own numbering must name.
+        if (marked == 0 && glyph.spanGlyphs > 0)
+            beginMark(glyph.spanStart, glyph.spanLength, glyph.spanGlyphs);
+        else if (marked == 0 && code.markText && glyph.textLength > 0)
+            beginMark(glyph.textStart, glyph.textLength, 1);
         const double glyphRise = glyph.yOffset * textSize / static_cast<double>(face.unitsPerEm());
         if (!sameNumber(glyphRise, rise)) {
             flush();
@@ -380,15 +404,14 @@ void PdfDocument::Impl::showRun(const ShapedRun& run, const std::string& text, b
         }
         adjust(pen + glyph.xOffset - reader);
         show.append(code.bytes, code.length);
-        reader += code.cid < face.program().glyphCount()
-            ? face.advance(code.cid)
-            : static_cast<std::int64_t>(std::llround(fonts->cidUse(run.font, code.cid).width / toThousandths));
+        reader += code.advance;
         pen += glyph.advance;
         markUsed(used, run.font, code.cid);
+        if (marked > 0 && --marked == 0)
+            endMark();
     }
     adjust(pen - reader);
     flush();
-    endMark();
     if (!sameNumber(rise, 0))
         content += "0 Ts\n";
 }
@@ -416,6 +439,7 @@ void PdfDocument::Impl::finishDrawing()
 {
     ensureOpen();
     finishPage();
+    noteAsciiSeen();
     drawingOut->flush();
     saved = true;
 }
@@ -750,15 +774,6 @@ void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
         for (std::size_t k = 0; k < fontsUsed.size(); ++k) {
             const std::size_t font = fontsUsed[k];
             const DrawingFont& face = d.fonts->font(font);
-            FontEncoding encoding;
-            encoding.compact = d.fonts->compact(font);
-            if (encoding.compact) {
-                for (char32_t c = 0x20; c < 0x7F; ++c) {
-                    const std::uint32_t glyph = face.glyph(c);
-                    if (glyph != 0 && face.character(glyph) == c)
-                        encoding.singleByteCodes.emplace_back(static_cast<unsigned char>(c), glyph);
-                }
-            }
             std::vector<FontGlyph> glyphs;
             std::vector<FontCode> codes;
             const std::vector<bool>& cids = used[font];
@@ -767,11 +782,11 @@ void PdfDocument::SaveTo(OutputFile& out, const CancelToken& cancel)
                     continue;
                 const DocumentFonts::CidUse use = d.fonts->cidUse(font, cid);
                 glyphs.push_back(FontGlyph{cid, use.glyph, use.width});
-                const GlyphCode code = d.fonts->ownCode(font, cid);
+                const GlyphCode code = d.fonts->codeOfCid(font, cid);
                 codes.push_back(FontCode{std::string(code.bytes, code.length), cid, use.text});
             }
             std::sort(codes.begin(), codes.end(), [](const FontCode& a, const FontCode& b) { return a.code < b.code; });
-            writeFont(writer, fontNumbers[k], face.program(), encoding, glyphs, codes);
+            writeFont(writer, fontNumbers[k], face.program(), glyphs, codes);
         }
 
         if (outline)

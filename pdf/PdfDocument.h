@@ -9,6 +9,12 @@ class CancelToken;
 class OutputFile;
 class PdfDocument;
 
+// A new document's page: A4 portrait, in points.
+inline constexpr double kDefaultPageWidth = 595;
+inline constexpr double kDefaultPageHeight = 842;
+// The largest text size, and page side, a PDF viewer must accept (200 inches).
+inline constexpr int kMaxTextSize = 14400;
+
 // The finished pages of a document, with what saving them needs: made by TakePages, then
 // appended to the document it was made from. Movable; owns its temporary drawing.
 class PdfPages {

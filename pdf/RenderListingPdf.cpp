@@ -6,6 +6,7 @@
 #include "listing/ListingProgress.h"
 #include "platform/InputFile.h"
 #include "platform/OutputFile.h"
+#include "platform/Rounding.h"
 #include "platform/WebAddresses.h"
 
 #include <algorithm>
@@ -103,6 +104,23 @@ void finishDocument(PdfDocument& document, OutputFile& target, const ListingOpti
 }
 
 } // namespace
+
+std::string pdfLayoutRefusal(const ListingOptions& options)
+{
+    const int size = options.listingFont.pointSize;
+    if (size < 1 || size > kMaxTextSize)
+        return "The text size must lie between 1 and " + std::to_string(kMaxTextSize)
+            + " points. Save operation aborted.";
+    const double height = options.landscape ? kDefaultPageWidth : kDefaultPageHeight;
+    const PageLayout layout(height, size, kTopMargin, kBottomLimit);
+    if (!layout.regular()) {
+        auto largest = [](double pageHeight) { return roundHalfEven(pageHeight - kTopMargin) - kBottomLimit; };
+        return "The font is too large for a page of the PDF: at most " + std::to_string(largest(kDefaultPageWidth))
+            + " points fit a landscape page, " + std::to_string(largest(kDefaultPageHeight))
+            + " a portrait one. Save operation aborted.";
+    }
+    return {};
+}
 
 std::string makerInformation() { return std::string(kMakerName) + "   (" + kMakerWebSite + ")"; }
 

@@ -42,6 +42,11 @@ std::string makerInformation();
 // "Zintrel v1.0 (https://www.example.org/)"
 std::string productInformation();
 
+// Why a listing with these options cannot be drawn: a text size outside what a PDF holds,
+// or a font so large that even the first line of a page would stand below the bottom
+// limit; empty when it can.
+std::string pdfLayoutRefusal(const ListingOptions& options);
+
 void RenderListingPdf(const InputFile& listing, OutputFile& target, const ListingOptions& options,
                       const PdfRendering& how);
 

@@ -60,6 +60,22 @@ bool simpleScript(hb_script_t script)
 
 bool precomposedHangul(char32_t c) { return c >= 0xAC00 && c <= 0xD7A3; }
 
+hb_bool_t neverCompose(hb_unicode_funcs_t*, hb_codepoint_t, hb_codepoint_t, hb_codepoint_t*, void*) { return false; }
+
+// The default character data, but a letter and its marks are never composed into one
+// glyph: a name written with separate marks keeps them as glyphs of their own, each
+// standing for its own character, placed over its letter by the font's mark positioning.
+hb_unicode_funcs_t* separateMarks()
+{
+    static hb_unicode_funcs_t* funcs = [] {
+        hb_unicode_funcs_t* made = hb_unicode_funcs_create(hb_unicode_funcs_get_default());
+        hb_unicode_funcs_set_compose_func(made, neverCompose, nullptr, nullptr);
+        hb_unicode_funcs_make_immutable(made);
+        return made;
+    }();
+    return funcs;
+}
+
 } // namespace
 
 TextShaper::TextShaper(const DocumentFonts& fonts)
@@ -206,6 +222,7 @@ void TextShaper::shapeRun(std::size_t first, std::size_t end, ShapedRun& run)
     for (std::size_t i = 0; i < m_characters.size(); ++i)
         m_codepoints[i] = m_characters[i].c;
     hb_buffer_clear_contents(m_buffer);
+    hb_buffer_set_unicode_funcs(m_buffer, separateMarks());
     hb_buffer_add_codepoints(m_buffer, m_codepoints.data(), static_cast<int>(m_codepoints.size()),
                              static_cast<unsigned>(first), static_cast<int>(end - first));
     const Character& lead = m_characters[first];
@@ -237,30 +254,90 @@ void TextShaper::shapeRun(std::size_t first, std::size_t end, ShapedRun& run)
         auto next = std::upper_bound(starts.begin(), starts.end(), cluster);
         return next == starts.end() ? static_cast<std::uint32_t>(end) : *next;
     };
-    std::uint32_t lastCluster = static_cast<std::uint32_t>(-1);
-    for (unsigned i = 0; i < count; ++i) {
-        ShapedGlyph glyph;
-        glyph.glyph = infos[i].codepoint;
-        glyph.advance = positions[i].x_advance;
-        glyph.xOffset = positions[i].x_offset;
-        glyph.yOffset = positions[i].y_offset;
+    const bool rightToLeft = lead.level % 2 != 0;
+    for (unsigned i = 0; i < count;) {
+        // The glyphs of one cluster, and its characters, those of the drawing's own isolates
+        // left out.
         const std::uint32_t cluster = infos[i].cluster;
-        if (cluster != lastCluster) {
-            // The cluster's characters, those of the drawing's own isolates left out.
-            std::uint32_t from = cluster;
-            std::uint32_t to = clusterEnd(cluster);
-            while (from < to && m_characters[from].hidden)
-                ++from;
-            while (to > from && m_characters[to - 1].hidden)
-                --to;
-            if (from < to) {
-                glyph.textStart = m_characters[from].byte;
-                glyph.textLength = m_characters[to - 1].byte + m_characters[to - 1].length - glyph.textStart;
-                glyph.own = to - from == 1 && glyph.glyph != 0 && face.character(glyph.glyph) == m_characters[from].c;
-            }
-            lastCluster = cluster;
+        unsigned last = i + 1;
+        while (last < count && infos[last].cluster == cluster)
+            ++last;
+        std::uint32_t from = cluster;
+        std::uint32_t to = clusterEnd(cluster);
+        while (from < to && m_characters[from].hidden)
+            ++from;
+        while (to > from && m_characters[to - 1].hidden)
+            --to;
+        const std::size_t first = run.glyphs.size();
+        for (unsigned k = i; k < last; ++k) {
+            ShapedGlyph glyph;
+            glyph.glyph = infos[k].codepoint;
+            glyph.advance = positions[k].x_advance;
+            glyph.xOffset = positions[k].x_offset;
+            glyph.yOffset = positions[k].y_offset;
+            run.glyphs.push_back(glyph);
         }
-        run.glyphs.push_back(glyph);
+        // Each glyph stands for one character in the order of the text (a joiner and its
+        // letter, a letter and its mark), the last one for the rest; glyphs beyond the
+        // characters are marked with the cluster's text as a whole.
+        const std::size_t glyphs = last - i;
+        const std::size_t characters = to - from;
+        for (std::size_t k = 0; k < glyphs && k < characters; ++k) {
+            ShapedGlyph& glyph = run.glyphs[first + (rightToLeft ? glyphs - 1 - k : k)];
+            const Character& start = m_characters[from + k];
+            const Character& end = k + 1 == glyphs ? m_characters[to - 1] : start;
+            glyph.textStart = start.byte;
+            glyph.textLength = end.byte + end.length - start.byte;
+            glyph.own = &start == &end && glyph.glyph != 0 && face.character(glyph.glyph) == start.c;
+        }
+        if (!rightToLeft)
+            raiseMarks(run, first, from, std::min(glyphs, characters), face);
+        if (glyphs > characters && characters > 0) {
+            ShapedGlyph& opener = run.glyphs[first];
+            opener.spanGlyphs = static_cast<std::uint32_t>(glyphs);
+            opener.spanStart = m_characters[from].byte;
+            opener.spanLength = m_characters[to - 1].byte + m_characters[to - 1].length - opener.spanStart;
+        }
+        i = last;
+    }
+}
+
+// A font may place a mark beside its letter but leave its height as drawn, which is that
+// of a capital: marks left where the font put them, above a letter, or below it, are
+// brought to a small gap from the letter's own top or bottom, as a font with anchors for
+// them would set them.
+void TextShaper::raiseMarks(ShapedRun& run, std::size_t first, std::size_t from, std::size_t count,
+                            const DrawingFont& face)
+{
+    hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
+    hb_font_t* font = face.program().font();
+    const std::int32_t gap = static_cast<std::int32_t>(face.unitsPerEm() / 16);
+    hb_glyph_extents_t base{};
+    if (count < 2 || !hb_font_get_glyph_extents(font, run.glyphs[first].glyph, &base) || base.height == 0)
+        return;
+    std::int32_t top = base.y_bearing;                  // of the letter and the marks above it so far
+    std::int32_t bottom = base.y_bearing + base.height; // and below
+    for (std::size_t k = 1; k < count; ++k) {
+        ShapedGlyph& glyph = run.glyphs[first + k];
+        const char32_t c = m_characters[from + k].c;
+        hb_glyph_extents_t extents{};
+        if (!mark(unicode, c) || glyph.yOffset != 0 || !hb_font_get_glyph_extents(font, glyph.glyph, &extents)
+            || extents.height == 0)
+            continue;
+        const unsigned combining = hb_unicode_combining_class(unicode, c);
+        const std::int32_t markTop = extents.y_bearing;
+        const std::int32_t markBottom = extents.y_bearing + extents.height;
+        if (combining == HB_UNICODE_COMBINING_CLASS_ABOVE && markBottom > top + gap) {
+            glyph.yOffset = top + gap - markBottom;
+            top = markTop + glyph.yOffset;
+        } else if (combining == HB_UNICODE_COMBINING_CLASS_BELOW && markTop < bottom - gap) {
+            glyph.yOffset = bottom - gap - markTop;
+            bottom = markBottom + glyph.yOffset;
+        } else if (combining == HB_UNICODE_COMBINING_CLASS_ABOVE) {
+            top = std::max(top, markTop);
+        } else if (combining == HB_UNICODE_COMBINING_CLASS_BELOW) {
+            bottom = std::min(bottom, markBottom);
+        }
     }
 }
 

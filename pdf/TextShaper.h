@@ -9,6 +9,7 @@ struct hb_buffer_t;
 namespace zintrel {
 
 class DocumentFonts;
+class DrawingFont;
 
 // One glyph as a line is drawn: in font units from the pen's place, and the bytes of the
 // line it stands for in the text layer.
@@ -20,6 +21,11 @@ struct ShapedGlyph {
     std::uint32_t textStart = 0;
     std::uint32_t textLength = 0; // 0: part of a cluster that another glyph stands for
     bool own = false;             // the text is the glyph's own character
+    // Where a cluster has more glyphs than characters, its first glyph tells how many
+    // glyphs, from it on, the cluster's text (those bytes) stands for as a whole.
+    std::uint32_t spanGlyphs = 0;
+    std::uint32_t spanStart = 0;
+    std::uint32_t spanLength = 0;
 };
 
 // A run of glyphs of one face, in the order they stand from left to right.
@@ -65,6 +71,7 @@ private:
     void resolveLevels();
     void chooseFonts(int chain);
     void shapeRun(std::size_t first, std::size_t end, ShapedRun& run);
+    void raiseMarks(ShapedRun& run, std::size_t first, std::size_t from, std::size_t count, const DrawingFont& face);
 
     const DocumentFonts& m_fonts;
     hb_buffer_t* m_buffer;

@@ -32,17 +32,11 @@ const char* const kCMapHead = "/CIDInit /ProcSet findresource begin\n12 dict beg
                               "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n";
 const char* const kCMapTail = "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 
-std::string codeSpace(const FontEncoding& encoding)
-{
-    return encoding.compact ? "2 begincodespacerange\n<00> <7F>\n<8000> <FFFF>\nendcodespacerange\n"
-                            : "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-}
-
 // Code to text, as bfchar entries: some readers garble every bfrange array.
-std::string toUnicodeMap(const std::string& tag, const FontEncoding& encoding, const std::vector<FontCode>& codes)
+std::string toUnicodeMap(const std::string& tag, const std::vector<FontCode>& codes)
 {
     std::string map = kCMapHead;
-    map += "/CMapName /" + tag + "-UCS def\n/CMapType 2 def\n" + codeSpace(encoding);
+    map += "/CMapName /" + tag + "-UCS def\n/CMapType 2 def\n1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
     std::vector<const FontCode*> mapped;
     for (const FontCode& code : codes) {
         if (!code.text.empty())
@@ -60,28 +54,6 @@ std::string toUnicodeMap(const std::string& tag, const FontEncoding& encoding, c
         }
         map += "endbfchar\n";
     }
-    return map + kCMapTail;
-}
-
-std::string encodingMap(const std::string& name, const FontEncoding& encoding)
-{
-    std::string map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n";
-    map += "/CMapName /" + name + " def\n/CMapType 1 def\n" + codeSpace(encoding);
-    const auto& single = encoding.singleByteCodes;
-    for (std::size_t start = 0; start < single.size(); start += kMaxBlockEntries) {
-        const std::size_t end = std::min(single.size(), start + kMaxBlockEntries);
-        appendInteger(map, static_cast<std::int64_t>(end - start));
-        map += " begincidchar\n";
-        for (std::size_t i = start; i < end; ++i) {
-            map += hexString(std::string(1, static_cast<char>(single[i].first)));
-            map += ' ';
-            appendInteger(map, single[i].second);
-            map += '\n';
-        }
-        map += "endcidchar\n";
-    }
-    map += "1 begincidrange\n<8000> <FFFF> 0\nendcidrange\n";
     return map + kCMapTail;
 }
 
@@ -134,26 +106,21 @@ std::string subsetTag(const FontProgram& program, const std::vector<FontGlyph>& 
     return tag;
 }
 
-void writeFont(PdfFileWriter& writer, int type0Number, const FontProgram& program, const FontEncoding& encoding,
-               const std::vector<FontGlyph>& glyphs, const std::vector<FontCode>& codes)
+void writeFont(PdfFileWriter& writer, int type0Number, const FontProgram& program, const std::vector<FontGlyph>& glyphs,
+               const std::vector<FontCode>& codes)
 {
     const std::string baseFont = subsetTag(program, glyphs) + "+" + program.postScriptName();
     const int cidFont = writer.newNumber();
     const int descriptor = writer.newNumber();
     const int fontFile = writer.newNumber();
     const int toUnicode = writer.newNumber();
-    const int cmap = encoding.compact ? writer.newNumber() : 0;
     bool identity = true;
     for (const FontGlyph& glyph : glyphs)
         identity = identity && glyph.cid == glyph.glyph;
     const int cidToGid = identity || program.cff() ? 0 : writer.newNumber();
 
-    std::string type0 = "<< /Type /Font /Subtype /Type0 /BaseFont " + pdfName(baseFont) + " /Encoding ";
-    if (cmap)
-        appendReference(type0, cmap);
-    else
-        type0 += "/Identity-H";
-    type0 += " /DescendantFonts [";
+    std::string type0
+        = "<< /Type /Font /Subtype /Type0 /BaseFont " + pdfName(baseFont) + " /Encoding /Identity-H /DescendantFonts [";
     appendReference(type0, cidFont);
     type0 += "] /ToUnicode ";
     appendReference(type0, toUnicode);
@@ -210,22 +177,11 @@ void writeFont(PdfFileWriter& writer, int type0Number, const FontProgram& progra
     writer.stream(fontFile, program.cff() ? "/Subtype /OpenType /Filter /FlateDecode" : "/Filter /FlateDecode",
                   deflated(subset, kCompression));
 
-    writer.stream(toUnicode, "/Filter /FlateDecode", deflated(toUnicodeMap(baseFont, encoding, codes), kCompression));
-    if (cmap) {
-        const std::string name = baseFont + "-Compact";
-        writer.stream(cmap,
-                      "/Type /CMap /CMapName " + pdfName(name)
-                          + " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
-                            "/Filter /FlateDecode",
-                      deflated(encodingMap(name, encoding), kCompression));
-    }
+    writer.stream(toUnicode, "/Filter /FlateDecode", deflated(toUnicodeMap(baseFont, codes), kCompression));
     if (cidToGid) {
         const std::uint32_t last = glyphs.empty() ? 0 : glyphs.back().cid;
+        // CIDs no code shows draw the missing-glyph box.
         std::string map(2 * (static_cast<std::size_t>(last) + 1), '\0');
-        for (std::uint32_t c = 0; c <= last && c < program.glyphCount(); ++c) {
-            map[2 * c] = static_cast<char>(c >> 8);
-            map[2 * c + 1] = static_cast<char>(c & 0xFF);
-        }
         for (const FontGlyph& glyph : glyphs) {
             map[2 * glyph.cid] = static_cast<char>(glyph.glyph >> 8);
             map[2 * glyph.cid + 1] = static_cast<char>(glyph.glyph & 0xFF);

@@ -19,26 +19,18 @@ struct FontGlyph {
 // A code of the page contents, with its CID and the text it stands for (UTF-16; empty for
 // a glyph that draws part of a character another glyph stands for).
 struct FontCode {
-    std::string code; // one or two bytes
+    std::string code; // two bytes, the CID (Identity-H)
     std::uint32_t cid = 0;
     std::u16string text;
 };
 
-// How a font's codes map to its CIDs: two bytes a CID as they are (Identity-H), or the
-// compact way: one byte for each of singleByteCodes, and two bytes 0x8000 + CID for the
-// other CIDs (which then stay below 0x8000).
-struct FontEncoding {
-    bool compact = false;
-    std::vector<std::pair<unsigned char, std::uint32_t>> singleByteCodes; // code, CID
-};
-
-// Writes a composite font (Type0 over a CIDFont) as object type0Number: its program cut to
-// the glyphs shown, named as a subset, the widths of its CIDs, the map from CIDs to glyphs
-// where they differ, its encoding, and a ToUnicode map with an entry for every code of
+// Writes a composite font (Type0 over a CIDFont, Identity-H) as object type0Number: its
+// program cut to the glyphs shown, named as a subset, the widths of its CIDs, the map from
+// CIDs to glyphs where they differ, and a ToUnicode map with an entry for every code of
 // codes that stands for a text. Deterministic: the same glyphs and codes give the same
 // objects. glyphs and codes sorted by CID and code.
-void writeFont(PdfFileWriter& writer, int type0Number, const FontProgram& program, const FontEncoding& encoding,
-               const std::vector<FontGlyph>& glyphs, const std::vector<FontCode>& codes);
+void writeFont(PdfFileWriter& writer, int type0Number, const FontProgram& program, const std::vector<FontGlyph>& glyphs,
+               const std::vector<FontCode>& codes);
 
 // The six capital letters that name a subset: the same for the same font and glyphs.
 std::string subsetTag(const FontProgram& program, const std::vector<FontGlyph>& glyphs);

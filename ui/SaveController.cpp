@@ -45,7 +45,7 @@ SaveController::~SaveController() = default;
 SaveOutcome SaveController::save(const ListingOptions& options, const std::string& folder)
 {
     m_cancel.reset();
-    std::optional<SavePlan> plan = ListingRun::prepare(options, folder, *this);
+    std::optional<SavePlan> plan = ListingRun::prepare(options, folder, m_environment, *this);
     if (!plan)
         return SaveOutcome::Stopped;
 

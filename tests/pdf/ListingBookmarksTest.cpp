@@ -21,11 +21,13 @@ namespace {
 std::vector<ListingBookmark> record(const std::vector<std::string>& events)
 {
     ListingBookmarks recorder;
-    recorder.folderEntered(false); // the folder listed
+    std::vector<std::string> path{"/top/"};
     std::int64_t line = 5;
+    recorder.folderEntered(path.back(), 1, false, line + 1); // the folder listed
     for (const std::string& event : events) {
         if (event == ">") {
             recorder.folderLeft();
+            path.pop_back();
             continue;
         }
         const bool folder = event[0] == '+' || event[0] == '-' || event[0] == '=';
@@ -37,8 +39,10 @@ std::vector<ListingBookmark> record(const std::vector<std::string>& events)
         entry.attributes = folder ? kDirectory : kArchive;
         if (event[0] != '-')
             recorder.entry(entry, ++line);
-        if (event[0] == '+' || event[0] == '-')
-            recorder.folderEntered(event[0] == '+');
+        if (event[0] == '+' || event[0] == '-') {
+            path.push_back(path.back() + name + "/");
+            recorder.folderEntered(path.back(), entry.level + 1, event[0] == '+', line + 1);
+        }
     }
     return recorder.bookmarks();
 }
@@ -61,12 +65,15 @@ TEST(ListingBookmarks, FolderLinesOfThreeLevelsUnderTheirNearestBookmarkedAncest
         {"nested three deep, the fourth level and files left out",
          {"+A 1", "+B 2", "+C 3", "+D 4", "f 5", ">", ">", ">", "g 2", ">", "+E 1", ">"},
          "A@6<-1 B@7<0 C@8<1 E@12<-1 "},
-        {"a folder left out: its subfolders go to its nearest bookmarked ancestor",
+        {"a folder left out still structures the listing: its bookmark leads to where its contents begin",
          {"+A 1", "-B 2", "+C 3", ">", ">", ">", "-X 1", "+Y 2", "+Z 3", ">", ">", ">"},
-         "A@6<-1 C@7<0 Y@8<-1 Z@9<2 "},
+         "A@6<-1 B@7<0 C@7<1 X@8<-1 Y@8<3 Z@9<4 "},
         {"a folder left out is not the parent of the next folder's children",
          {"+A 1", ">", "-B 1", ">", "+C 1", "+D 2", ">", ">"},
-         "A@6<-1 C@7<-1 D@8<1 "},
+         "A@6<-1 B@7<-1 C@7<-1 D@8<2 "},
+        {"a folder left out below the third level has none",
+         {"+A 1", "+B 2", "+C 3", "-D 4", "f 5", ">", ">", ">", ">"},
+         "A@6<-1 B@7<0 C@8<1 "},
         {"a folder listed but not entered is no parent", {"=A 1", "+B 1", "+C 2", ">", ">"}, "A@6<-1 B@7<-1 C@8<1 "},
         {"names as lines show them", {"+a\tb 1", ">"}, "a?b@6<-1 "},
     };

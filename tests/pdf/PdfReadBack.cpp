@@ -109,7 +109,86 @@ struct Font {
     CodeMap toUnicode;
     // The lengths of its codes by their first byte, from its encoding's code space.
     std::array<int, 256> codeLength{};
+    // The CID of each code, from its encoding (a code is its CID where none is given).
+    std::map<unsigned, unsigned> cidOf;
+    std::vector<std::pair<unsigned, std::pair<unsigned, unsigned>>> cidRanges; // low, high, first CID
+    std::map<unsigned, double> widths;                                         // by CID, in thousandths of an em
+    double defaultWidth = 1000;
+
+    unsigned cid(unsigned code) const
+    {
+        auto found = cidOf.find(code);
+        if (found != cidOf.end())
+            return found->second;
+        for (const auto& [low, range] : cidRanges) {
+            if (code >= low && code <= range.first)
+                return range.second + (code - low);
+        }
+        return code;
+    }
+    double width(unsigned cid) const
+    {
+        auto found = widths.find(cid);
+        return found == widths.end() ? defaultWidth : found->second;
+    }
 };
+
+void readCids(const std::string& cmap, Font& font)
+{
+    for (std::size_t at = cmap.find("begincidchar"); at != std::string::npos; at = cmap.find("begincidchar", at + 1)) {
+        std::size_t stop = cmap.find("endcidchar", at);
+        std::string section = cmap.substr(at + 12, stop - at - 12);
+        std::size_t i = 0;
+        while ((i = section.find('<', i)) != std::string::npos) {
+            std::size_t close = section.find('>', i);
+            const unsigned code = hexValue(section.substr(i + 1, close - i - 1));
+            font.cidOf[code] = static_cast<unsigned>(std::stoul(section.substr(close + 1)));
+            i = close;
+        }
+    }
+    for (std::size_t at = cmap.find("begincidrange"); at != std::string::npos;
+         at = cmap.find("begincidrange", at + 1)) {
+        std::size_t stop = cmap.find("endcidrange", at);
+        std::string section = cmap.substr(at + 13, stop - at - 13);
+        std::size_t i = 0;
+        while ((i = section.find('<', i)) != std::string::npos) {
+            std::size_t close = section.find('>', i);
+            const unsigned low = hexValue(section.substr(i + 1, close - i - 1));
+            std::size_t open2 = section.find('<', close);
+            std::size_t close2 = section.find('>', open2);
+            const unsigned high = hexValue(section.substr(open2 + 1, close2 - open2 - 1));
+            const unsigned first = static_cast<unsigned>(std::stoul(section.substr(close2 + 1)));
+            font.cidRanges.push_back({low, {high, first}});
+            i = close2;
+        }
+    }
+}
+
+void readWidths(QPDFObjectHandle cidFont, Font& font)
+{
+    if (cidFont.getKey("/DW").isNumber())
+        font.defaultWidth = cidFont.getKey("/DW").getNumericValue();
+    QPDFObjectHandle w = cidFont.getKey("/W");
+    if (!w.isArray())
+        return;
+    std::vector<QPDFObjectHandle> items = w.getArrayAsVector();
+    for (std::size_t i = 0; i + 1 < items.size();) {
+        const auto first = static_cast<unsigned>(items[i].getIntValue());
+        if (items[i + 1].isArray()) {
+            unsigned cid = first;
+            for (QPDFObjectHandle width : items[i + 1].getArrayAsVector())
+                font.widths[cid++] = width.getNumericValue();
+            i += 2;
+        } else if (i + 2 < items.size()) {
+            const auto last = static_cast<unsigned>(items[i + 1].getIntValue());
+            for (unsigned cid = first; cid <= last; ++cid)
+                font.widths[cid] = items[i + 2].getNumericValue();
+            i += 3;
+        } else {
+            break;
+        }
+    }
+}
 
 // The lengths of codes by their first byte, from a CMap's codespacerange sections.
 std::array<int, 256> codeLengths(const std::string& cmap)
@@ -213,6 +292,9 @@ private:
             for (QPDFObjectHandle item : m_operands.at(0).getArrayAsVector()) {
                 if (item.isString())
                     show(item.getStringValue());
+                else if (item.isNumber())
+                    m_textMatrix
+                        = multiply(Matrix{1, 0, 0, 1, -item.getNumericValue() / 1000 * m_fontSize, 0}, m_textMatrix);
             }
         } else if (op == "BDC") {
             QPDFObjectHandle properties = m_operands.size() > 1 ? m_operands.at(1) : QPDFObjectHandle::newNull();
@@ -241,8 +323,13 @@ private:
         const bool composite = dict.getKey("/Subtype").isName() && dict.getKey("/Subtype").getName() == "/Type0";
         f.codeLength.fill(composite ? 2 : 1);
         QPDFObjectHandle encoding = dict.getKey("/Encoding");
-        if (composite && encoding.isStream())
-            f.codeLength = codeLengths(streamText(encoding));
+        if (composite && encoding.isStream()) {
+            const std::string cmap = streamText(encoding);
+            f.codeLength = codeLengths(cmap);
+            readCids(cmap, f);
+        }
+        if (composite && dict.getKey("/DescendantFonts").isArray())
+            readWidths(dict.getKey("/DescendantFonts").getArrayItem(0), f);
         QPDFObjectHandle toUnicode = dict.getKey("/ToUnicode");
         if (!toUnicode.isStream())
             throw std::runtime_error("font " + name + " has no ToUnicode map");
@@ -265,8 +352,8 @@ private:
         if (!m_font)
             throw std::runtime_error("text shown without a font");
         // Raised glyphs (marks) belong to the line of their baseline.
-        Matrix placed = multiply(m_textMatrix, m_state.ctm);
-        DrawnLine& line = lineAt(placed[4], placed[5]);
+        const Matrix start = multiply(m_textMatrix, m_state.ctm);
+        DrawnLine& line = lineAt(start[4], start[5]);
         const bool actual = !m_marks.empty() && m_marks.back().has_value();
         for (std::size_t i = 0; i < bytes.size();) {
             const int length = std::max(1, m_font->codeLength[static_cast<unsigned char>(bytes[i])]);
@@ -287,6 +374,10 @@ private:
             line.text += text;
             for (std::size_t k = 0; k < text.size(); ++k)
                 line.colors.push_back(m_state.fill);
+            const double advance = m_font->width(m_font->cid(code)) / 1000 * m_fontSize;
+            const Matrix placed = multiply(m_textMatrix, m_state.ctm);
+            line.glyphs.push_back(DrawnGlyph{placed[4], advance, m_rise, text});
+            m_textMatrix = multiply(Matrix{1, 0, 0, 1, advance, 0}, m_textMatrix);
             if (line.fonts.empty() || line.fonts.back() != m_font->baseFont)
                 line.fonts.push_back(m_font->baseFont);
         }

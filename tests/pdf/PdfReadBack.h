@@ -12,6 +12,15 @@ struct Rgb {
     double red = 0, green = 0, blue = 0;
 };
 
+// One glyph as a reader places it: where it starts on its line and how far it advances
+// (points), how far it is raised, and what the text layer makes of it.
+struct DrawnGlyph {
+    double x = 0;
+    double width = 0;
+    double rise = 0;
+    std::u32string text;
+};
+
 // One line of text: the glyphs shown on one baseline of one page, in drawing order.
 struct DrawnLine {
     int page = 0; // from 1
@@ -20,6 +29,7 @@ struct DrawnLine {
     std::u32string text;
     std::vector<Rgb> colors;        // one per glyph
     std::vector<std::string> fonts; // base font names used on the line
+    std::vector<DrawnGlyph> glyphs;
 };
 
 struct PageInfo {

@@ -146,10 +146,9 @@ TEST(PdfSave, NamesOfAnyDirectionKeepTheColumnOrder)
     EXPECT_EQ(entryLines, 3);
 }
 
-// Every folder line of the first three levels has a bookmark that leads to its line,
-// nested under its parent's; a folder the filters leave out lends its place to its
-// subfolders. The outline opens with the top level shown, in the reader's side panel,
-// titled in UTF-16 and encrypted with the rest.
+// Every folder of the first three levels has a bookmark, nested under its parent's, that
+// leads to its line; a folder the filters leave out leads to what it holds. The outline
+// opens with the top level shown, in the reader's side panel, encrypted with the rest.
 TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
 {
     SaveScene s;
@@ -194,11 +193,13 @@ TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
             text += b.title + (b.kids.empty() ? "" : "(" + shape(b.kids) + ")") + " ";
         return text;
     };
-    EXPECT_EQ(shape(pdf.outline), "A(B(C ) B2 ) Kid(Grandkid ) photos Z\xC3\xA9 ");
+    EXPECT_EQ(shape(pdf.outline), "A(B(C ) B2 ) Old(Kid(Grandkid ) ) photos Z\xC3\xA9 ");
 
-    // Each bookmark leads to its line: its page, and the top of the line's text.
+    // Each bookmark leads to its line: its page, and the top of the line's text; that of a
+    // folder whose own line is left out, to the line of what it holds first.
     std::function<void(const std::vector<Bookmark>&)> check = [&](const std::vector<Bookmark>& list) {
         for (const Bookmark& b : list) {
+            const std::string shown = b.title == "Old" ? "Kid" : b.title;
             // Titles of plain ASCII as they are; others in UTF-16.
             const bool ascii = std::all_of(b.title.begin(), b.title.end(),
                                            [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -206,7 +207,7 @@ TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
             EXPECT_FALSE(b.open) << b.title;
             auto line = std::find_if(pdf.lines.begin(), pdf.lines.end(), [&](const DrawnLine& drawn) {
                 return toUtf8(drawn.text).find(s.tree + "/") != std::string::npos
-                    && toUtf8(drawn.text).find(" " + b.title + "  0 Kb") != std::string::npos;
+                    && toUtf8(drawn.text).find(" " + shown + "  0 Kb") != std::string::npos;
             });
             ASSERT_NE(line, pdf.lines.end()) << b.title;
             EXPECT_EQ(b.page, line->page) << b.title;
@@ -216,6 +217,21 @@ TEST(PdfSave, BookmarksLeadToTheFolderLinesOfThreeLevels)
     };
     check(pdf.outline);
     EXPECT_GE(pdf.pages.size(), 2u);
+
+    // A mask leaves out every folder's line; the folders still give the outline its shape,
+    // each bookmark leading to the first file line it holds, or what follows.
+    options.dateFilterEnabled = false;
+    options.fileMask = "*.txt";
+    ASSERT_EQ(ListingRun::save(options, s.tree, environment, ui), SaveOutcome::Saved);
+    pdf = readPdf(s.target, "pw");
+    EXPECT_EQ(shape(pdf.outline), "A(B(C ) B2 ) Old(Kid(Grandkid ) ) photos Z\xC3\xA9 ");
+    const Bookmark& b2 = pdf.outline.at(0).kids.at(1);
+    auto first = std::find_if(pdf.lines.begin(), pdf.lines.end(), [](const DrawnLine& drawn) {
+        return toUtf8(drawn.text).find("f100.txt") != std::string::npos;
+    });
+    ASSERT_NE(first, pdf.lines.end());
+    EXPECT_EQ(b2.page, first->page);
+    EXPECT_NEAR(b2.top, first->y + options.listingFont.pointSize, 1e-6);
 }
 
 } // namespace
