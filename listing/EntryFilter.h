@@ -2,6 +2,7 @@
 
 #include "Attributes.h"
 #include "ListingOptions.h"
+#include "MaskFilter.h"
 
 #include <cstdint>
 #include <ctime>
@@ -13,13 +14,6 @@
 namespace zintrel {
 
 struct WalkEntry;
-
-// Whether a name fits one mask, both already in capitals.
-bool matchesMask(std::string_view name, std::string_view mask);
-
-// Splits the filename mask text at ";" into the masks of a run, each cut to 20 characters
-// and put in capitals. Empty when the text is empty or holds "*.*" anywhere.
-std::vector<std::string> buildMaskList(const std::string& fileMask);
 
 // The set of attribute bits an entry may carry: the bits of the attribute flags that are off.
 std::uint32_t buildAttributeMask(const ListingOptions& options);
@@ -42,7 +36,7 @@ public:
     // The attribute test first (and the save's own files), then size, date and masks.
     Verdict judge(const WalkEntry& entry) const;
 
-    const std::vector<std::string>& masks() const { return m_masks; }
+    const std::vector<std::string>& masks() const { return m_masks.masks(); }
     std::uint32_t attributeMask() const { return m_attributeMask; }
 
 private:
@@ -57,7 +51,7 @@ private:
     bool m_dateFilter;
     std::time_t m_dateLow = 0;
     std::time_t m_dateHighEnd = 0;
-    std::vector<std::string> m_masks; // in capitals; empty: no mask filter
+    MaskFilter m_masks;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_ownFiles;
 };
 

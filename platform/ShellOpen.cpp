@@ -27,8 +27,11 @@ QUrl urlForFile(const QByteArray& path)
     return QUrl::fromEncoded("file://" + absolute.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
-void DesktopShellOpen::openFile(const QByteArray& path) { QDesktopServices::openUrl(urlForFile(path)); }
+bool DesktopShellOpen::openFile(const QByteArray& path) { return QDesktopServices::openUrl(urlForFile(path)); }
 
-void DesktopShellOpen::open(const QString& fileOrAddress) { QDesktopServices::openUrl(urlForShell(fileOrAddress)); }
+bool DesktopShellOpen::open(const QString& fileOrAddress)
+{
+    return QDesktopServices::openUrl(urlForShell(fileOrAddress));
+}
 
 } // namespace zintrel

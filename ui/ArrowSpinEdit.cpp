@@ -4,7 +4,32 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
+#include <limits>
+
 namespace zintrel {
+
+namespace {
+
+constexpr int kPageSteps = 10;
+
+// How much one step of a held arrow counts, by the steps it has made since it was pressed.
+struct Speed {
+    int fromStep;
+    int factor;
+};
+constexpr Speed kSpeeds[] = {{30, 100}, {10, 10}, {0, 1}};
+
+int factorAfter(int heldSteps)
+{
+    for (const Speed& speed : kSpeeds) {
+        if (heldSteps >= speed.fromStep)
+            return speed.factor;
+    }
+    return 1;
+}
+
+} // namespace
 
 ArrowSpinEdit::ArrowSpinEdit(QWidget* parent)
     : QSpinBox(parent)
@@ -14,6 +39,18 @@ ArrowSpinEdit::ArrowSpinEdit(QWidget* parent)
     lineEdit()->setReadOnly(true);
     lineEdit()->setAcceptDrops(false);
     setAcceptDrops(false);
+    // A held arrow button also repeats faster and faster.
+    setAccelerated(true);
+}
+
+void ArrowSpinEdit::stepBy(int steps)
+{
+    if (m_held) {
+        long long counted = static_cast<long long>(steps) * factorAfter(m_heldSteps++);
+        steps = static_cast<int>(std::clamp<long long>(counted, std::numeric_limits<int>::min() / singleStep(),
+                                                       std::numeric_limits<int>::max() / singleStep()));
+    }
+    QSpinBox::stepBy(steps);
 }
 
 void ArrowSpinEdit::keyPressEvent(QKeyEvent* event)
@@ -21,7 +58,20 @@ void ArrowSpinEdit::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
-        QSpinBox::keyPressEvent(event);
+        // Stepped here rather than by QSpinBox, whose own repeat timer would take over from
+        // the key's repeats.
+        if (!event->isAutoRepeat()) {
+            m_held = true;
+            m_heldSteps = 0;
+        }
+        stepBy(event->key() == Qt::Key_Up ? 1 : -1);
+        event->accept();
+        return;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        m_held = false;
+        stepBy(event->key() == Qt::Key_PageUp ? kPageSteps : -kPageSteps);
+        event->accept();
         return;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
@@ -38,6 +88,26 @@ void ArrowSpinEdit::keyPressEvent(QKeyEvent* event)
         || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
         QApplication::beep();
     event->accept();
+}
+
+void ArrowSpinEdit::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!event->isAutoRepeat())
+        m_held = false;
+    QSpinBox::keyReleaseEvent(event);
+}
+
+void ArrowSpinEdit::mousePressEvent(QMouseEvent* event)
+{
+    m_held = true;
+    m_heldSteps = 0;
+    QSpinBox::mousePressEvent(event);
+}
+
+void ArrowSpinEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_held = false;
+    QSpinBox::mouseReleaseEvent(event);
 }
 
 void ArrowSpinEdit::contextMenuEvent(QContextMenuEvent* event)

@@ -5,10 +5,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPointer>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace zintrel {
 
@@ -23,6 +25,34 @@ bool less(const QByteArray& a, const QByteArray& b)
     return nameLess(std::string_view(a.constData(), a.size()), std::string_view(b.constData(), b.size()));
 }
 
+// The folder picture with the link mark in its lower left corner, drawn at each size a view
+// may ask for (high-dpi screens ask for twice the size and more).
+QIcon withLinkMark(const QIcon& folder)
+{
+    const QIcon mark(QStringLiteral(":/icons/link-overlay.svg"));
+    QIcon marked;
+    for (int side : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        folder.paint(&painter, pixmap.rect());
+        mark.paint(&painter, pixmap.rect());
+        painter.end();
+        marked.addPixmap(pixmap);
+    }
+    return marked;
+}
+
+// Where a link points, as its own text says.
+QByteArray linkTarget(const QByteArray& path)
+{
+    QByteArray target(4096, '\0');
+    ssize_t length = ::readlink(path.constData(), target.data(), static_cast<std::size_t>(target.size()));
+    return length > 0 ? target.left(length) : QByteArray();
+}
+
+const QString kLinkToolTip = QStringLiteral("%1\nlinks to %2");
+
 } // namespace
 
 struct FolderTreeModel::Node {
@@ -35,6 +65,7 @@ struct FolderTreeModel::Node {
     bool reading = false;
     bool readAgain = false; // a change came in while it was being read
     bool expanded = false;
+    bool link = false; // a symbolic link to a folder
     std::vector<std::unique_ptr<Node>> children;
 };
 
@@ -44,6 +75,9 @@ FolderTreeModel::FolderTreeModel(QObject* parent)
     , m_closed(QStringLiteral(":/icons/folder-closed.svg"))
     , m_open(QStringLiteral(":/icons/folder-open.svg"))
     , m_leaf(QStringLiteral(":/icons/folder-leaf.svg"))
+    , m_closedLink(withLinkMark(m_closed))
+    , m_openLink(withLinkMark(m_open))
+    , m_leafLink(withLinkMark(m_leaf))
 {
     m_changeDelay.setSingleShot(true);
     m_changeDelay.setInterval(kChangeDelayMs);
@@ -53,11 +87,12 @@ FolderTreeModel::FolderTreeModel(QObject* parent)
 
 FolderTreeModel::~FolderTreeModel() = default;
 
-std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::makeNode(Node* parent, const QByteArray& name)
+std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::makeNode(Node* parent, const QByteArray& name, bool link)
 {
     auto node = std::make_unique<Node>();
     node->id = m_nextId++;
     node->name = name;
+    node->link = link;
     node->path = parent ? childPath(parent->path, name) : name;
     node->parent = parent;
     m_nodes.insert(node->id, node.get());
@@ -156,10 +191,10 @@ void FolderTreeModel::read(Node* node)
     const quint64 id = node->id;
     const QByteArray path = node->path;
     QThreadPool::globalInstance()->start([self, id, path] {
-        Names names = subfolderNames(path);
+        Subfolders found = subfolders(path);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, id, names = std::move(names)] {
+            [self, id, found = std::move(found)] {
                 // The node may have gone meanwhile, with its tree or on its own.
                 if (!self)
                     return;
@@ -167,7 +202,7 @@ void FolderTreeModel::read(Node* node)
                 if (!node)
                     return;
                 node->reading = false;
-                self->update(node, names);
+                self->update(node, found);
                 if (node->readAgain) {
                     node->readAgain = false;
                     self->read(node);
@@ -183,24 +218,35 @@ void FolderTreeModel::renumber(Node* node, std::size_t from)
         node->children[i]->row = static_cast<int>(i);
 }
 
-// Brings a folder's children in line with names (sorted), keeping the nodes that stay and
+// Brings a folder's children in line with found (sorted), keeping the nodes that stay and
 // all they know, and telling the view each run of rows that goes or comes.
-void FolderTreeModel::update(Node* node, const Names& names)
+void FolderTreeModel::update(Node* node, const Subfolders& found)
 {
     const bool first = !node->read;
     node->read = true;
     const QModelIndex parentIndex = indexOfNode(node);
     auto& children = node->children;
+    Names names;
+    names.reserve(found.size());
+    QHash<QByteArray, bool> links;
+    for (const Subfolder& subfolder : found) {
+        names << subfolder.name;
+        links.insert(subfolder.name, subfolder.link);
+    }
 
-    // Runs of children whose names are gone, from the last run to the first.
-    QSet<QByteArray> wanted(names.begin(), names.end());
+    // Runs of children whose names are gone, from the last run to the first; a folder that
+    // became a link of the same name, or the other way round, goes too.
+    auto stays = [&](const Node& child) {
+        auto link = links.constFind(child.name);
+        return link != links.constEnd() && *link == child.link;
+    };
     for (std::size_t end = children.size(); end > 0;) {
-        if (wanted.contains(children[end - 1]->name)) {
+        if (stays(*children[end - 1])) {
             --end;
             continue;
         }
         std::size_t begin = end - 1;
-        while (begin > 0 && !wanted.contains(children[begin - 1]->name))
+        while (begin > 0 && !stays(*children[begin - 1]))
             --begin;
         beginRemoveRows(parentIndex, static_cast<int>(begin), static_cast<int>(end - 1));
         for (std::size_t i = begin; i < end; ++i)
@@ -231,7 +277,7 @@ void FolderTreeModel::update(Node* node, const Names& names)
         beginInsertRows(parentIndex, static_cast<int>(at), static_cast<int>(at + (runEnd - i) - 1));
         std::vector<std::unique_ptr<Node>> added;
         for (qsizetype k = i; k < runEnd; ++k)
-            added.push_back(makeNode(node, names[k]));
+            added.push_back(makeNode(node, names[k], found[k].link));
         children.insert(children.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(added.begin()),
                         std::make_move_iterator(added.end()));
         renumber(node, at);
@@ -260,7 +306,7 @@ QModelIndex FolderTreeModel::indexOf(const QByteArray& path)
         if (part.isEmpty())
             continue;
         if (!node->read)
-            update(node, subfolderNames(node->path));
+            update(node, subfolders(node->path));
         auto found = std::find_if(node->children.begin(), node->children.end(),
                                   [&](const std::unique_ptr<Node>& child) { return child->name == part; });
         if (found == node->children.end())
@@ -274,6 +320,18 @@ QByteArray FolderTreeModel::filePath(const QModelIndex& index) const
 {
     Node* node = nodeOf(index);
     return node ? node->path : QByteArray();
+}
+
+QByteArray FolderTreeModel::listedFolder(const QModelIndex& index) const
+{
+    Node* node = nodeOf(index);
+    if (!node)
+        return {};
+    for (Node* above = node; above; above = above->parent) {
+        if (above->link)
+            return resolvedFolder(node->path);
+    }
+    return node->path;
 }
 
 void FolderTreeModel::setExpanded(const QModelIndex& index, bool expanded)
@@ -327,9 +385,13 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const
         return shownName(node->name);
     case Qt::DecorationRole:
         if (node->expanded)
-            return m_open;
-        return node->read && node->children.empty() ? m_leaf : m_closed;
+            return node->link ? m_openLink : m_open;
+        if (node->read && node->children.empty())
+            return node->link ? m_leafLink : m_leaf;
+        return node->link ? m_closedLink : m_closed;
     case Qt::ToolTipRole:
+        if (node->link)
+            return kLinkToolTip.arg(shownName(node->path), shownName(linkTarget(node->path)));
         return shownName(node->path);
     default:
         return {};

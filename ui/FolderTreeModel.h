@@ -19,8 +19,9 @@ class FolderWatcher;
 // Opening a folder reads it on a pool thread, so a folder of any size never stalls the
 // window; the chain down to a folder that is selected by path is read at once. The tree
 // follows the disk: a folder is read again each time it is opened, and while it is open,
-// folders made, removed or renamed in it show within a moment. Paths are bytes; only the
-// names shown are text.
+// folders made, removed or renamed in it show within a moment. A symbolic link to a folder
+// is shown as a folder with a link mark and can be opened like one. Paths are bytes; only
+// the names shown are text.
 class FolderTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -32,7 +33,11 @@ public:
     const QByteArray& volumeRoot() const { return m_rootPath; }
     // The index of a folder at or below the root; invalid when it is not there.
     QModelIndex indexOf(const QByteArray& path);
+    // The folder's path in the tree, through any links on the way.
     QByteArray filePath(const QModelIndex& index) const;
+    // The folder that index stands for: filePath(), or, with a link on the way, the folder
+    // the path leads to, as the program started inside it would see it.
+    QByteArray listedFolder(const QModelIndex& index) const;
     // The tree tells which folders it shows open; an open folder is watched.
     void setExpanded(const QModelIndex& index, bool expanded);
     // Reads a folder's subfolders again now.
@@ -55,10 +60,10 @@ private:
     struct Node;
     Node* nodeOf(const QModelIndex& index) const;
     QModelIndex indexOfNode(Node* node) const;
-    std::unique_ptr<Node> makeNode(Node* parent, const QByteArray& name);
+    std::unique_ptr<Node> makeNode(Node* parent, const QByteArray& name, bool link = false);
     void forget(Node* node);
     void read(Node* node);
-    void update(Node* node, const Names& names);
+    void update(Node* node, const Subfolders& found);
     void renumber(Node* node, std::size_t from);
     void folderChanged(const QByteArray& path);
     void refreshChanged();
@@ -74,6 +79,9 @@ private:
     QIcon m_closed;
     QIcon m_open;
     QIcon m_leaf;
+    QIcon m_closedLink;
+    QIcon m_openLink;
+    QIcon m_leafLink;
 };
 
 } // namespace zintrel

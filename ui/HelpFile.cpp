@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace zintrel {
 
@@ -13,6 +14,13 @@ QString helpFilePath()
     if (QFileInfo(besideProgram).isFile())
         return besideProgram;
     return QDir::current().absoluteFilePath(name);
+}
+
+QString helpPageAddress(const char* section)
+{
+    QUrl address = QUrl::fromLocalFile(helpFilePath());
+    address.setFragment(QString::fromLatin1(section));
+    return address.toString();
 }
 
 } // namespace zintrel

@@ -5,9 +5,9 @@
 namespace zintrel {
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent)
-    : QLabel(text, parent)
+    : ElidedLabel(parent)
 {
-    setTextFormat(Qt::PlainText);
+    setText(text);
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -15,7 +15,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
-    QLabel::mouseReleaseEvent(event);
+    ElidedLabel::mouseReleaseEvent(event);
 }
 
 } // namespace zintrel

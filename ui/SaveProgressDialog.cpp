@@ -57,6 +57,10 @@ SaveProgressDialog::SaveProgressDialog(const SaveProgressState& state, QWidget* 
     m_cancel->setObjectName(QStringLiteral("cmdCancel"));
     m_cancel->setGeometry(313, 96, 75, 25);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // The main window's style sheet, set after this dialog is made, would give these controls
+    // the application's font, which a desktop theme may change later: they hold the dialog's.
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        control->setFont(font());
 
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &SaveProgressDialog::refresh);

@@ -1,11 +1,14 @@
 #include "TForm1.h"
 
+#include "ElidedLabel.h"
 #include "FileListModel.h"
 #include "FixedRowDelegate.h"
 #include "FolderTreeModel.h"
 #include "FolderTreeView.h"
 #include "FolderWatcher.h"
 #include "HelpFile.h"
+#include "MountWatcher.h"
+#include "ReportingShellOpen.h"
 #include "Resources.h"
 #include "SaveController.h"
 #include "SaveTargetDialog.h"
@@ -29,6 +32,8 @@
 #include <QLabel>
 #include <QListView>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
@@ -36,6 +41,7 @@
 #include <QTreeView>
 #include <QWindow>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -56,6 +62,8 @@ const QString kVisitHint = QStringLiteral("Visit %1");
 const QString kIncludeCaption = QStringLiteral("Include subfolders");
 const QString kOpenAfterCaption = QStringLiteral("Open TXT / PDF after creation");
 const QString kCurrentPathCaption = QStringLiteral("Current path:");
+const QString kNoProgramNote = QStringLiteral("No program could open\n%1");
+const QColor kNoteColor{128, 0, 0};
 
 const QSize kButtonIconSize{40, 40};
 const QSize kVolumeIconSize{16, 16};
@@ -64,6 +72,54 @@ constexpr int kTreeRowHeight = 16;
 constexpr int kFileRowHeight = 13;
 constexpr int kFileLabelWidth = 240;
 constexpr int kPathLabelWidth = 522;
+// Paths are shortened in the middle to end where the file list ends, this far from the
+// window's right edge.
+constexpr int kRightMargin = 9;
+
+// The places of the controls at the window's described size, and how each follows a larger
+// window: the tree and the file list share the extra width and both take the extra height.
+enum class Share { None, Half, Rest, Whole };
+struct Place {
+    QRect rect;
+    Share moveX = Share::None;
+    Share growX = Share::None;
+    bool moveY = false;
+    bool growY = false;
+};
+const Place kPanelPlace{{-1, 56, 443, 3}, Share::None, Share::Whole};
+const Place kVolumesPlace{{8, 70, 225, 19}, Share::None, Share::Half};
+const Place kTreePlace{{8, 95, 226, 232}, Share::None, Share::Half, false, true};
+const Place kOptionsPlace{{240, 64, 193, 73}, Share::Half};
+const Place kNotePlace{{240, 141, 193, 30}, Share::Half, Share::Rest};
+const Place kFileLabelPlace{{240, 175, kFileLabelWidth, 0}, Share::Half};
+const Place kFilesPlace{{240, 197, 193, 129}, Share::Half, Share::Rest, false, true};
+const Place kCurPathPlace{{7, 329, 0, 0}, Share::None, Share::None, true};
+const Place kPathPlace{{7, 345, kPathLabelWidth, 0}, Share::None, Share::None, true};
+
+int share(Share part, int extra)
+{
+    switch (part) {
+    case Share::Half:
+        return extra / 2;
+    case Share::Rest:
+        return extra - extra / 2;
+    case Share::Whole:
+        return extra;
+    case Share::None:
+        break;
+    }
+    return 0;
+}
+
+QRect placed(const Place& place, QSize extra)
+{
+    QRect rect = place.rect;
+    rect.translate(share(place.moveX, extra.width()), place.moveY ? extra.height() : 0);
+    rect.setWidth(rect.width() + share(place.growX, extra.width()));
+    if (place.growY)
+        rect.setHeight(rect.height() + extra.height());
+    return rect;
+}
 
 QString volumeIcon(VolumeKind kind)
 {
@@ -106,21 +162,23 @@ QString folderReadError(const QByteArray& path)
 
 TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput)
     : m_dialogs(dialogs)
-    , m_shell(shell)
+    , m_shell(std::make_unique<ReportingShellOpen>(
+          shell, [this](const QString& fileOrAddress) { showNoProgramNote(fileOrAddress); }))
 {
     loadResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/icons/zintrel.svg")));
-    makeFixedDialogFrame(*this, kClientSize);
+    makeGrowingDialogFrame(*this, kClientSize);
 
     buildButtonRow();
     buildFolderPickers();
+    buildShortcuts();
 
     m_targetDialog = std::make_unique<SaveTargetDialog>(m_dialogs, this);
     SaveEnvironment environment;
     environment.pdfOutput = pdfOutput;
-    m_save = std::make_unique<SaveController>(*this, m_dialogs, m_shell, *m_targetDialog, std::move(environment),
+    m_save = std::make_unique<SaveController>(*this, m_dialogs, *m_shell, *m_targetDialog, std::move(environment),
                                               [this](const QString& path) { setFileLabel(path); });
 
     connect(cmdSettings, &QToolButton::clicked, this, &TForm1::cmdSettingsClick);
@@ -145,10 +203,10 @@ void TForm1::buildButtonRow()
     SpeedButton1 = makePictureButton(this, "SpeedButton1", {266, 1, 88, 55}, QStringLiteral(":/icons/about.svg"), size,
                                      kAboutHint);
     SpeedButton2 = makePictureButton(this, "SpeedButton2", {354, 1, 88, 55}, QStringLiteral(":/icons/web.svg"), size,
-                                     kVisitHint.arg(QString::fromLatin1(kMakerWebSite)));
+                                     kVisitHint.arg(helpPageAddress(kProgramSection)));
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(-1, 56, 443, 3);
+    Panel1->setGeometry(kPanelPlace.rect);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(1);
 }
@@ -157,15 +215,17 @@ void TForm1::buildFolderPickers()
 {
     DCB1 = new QComboBox(this);
     DCB1->setObjectName(QStringLiteral("DCB1"));
-    DCB1->setGeometry(8, 70, 225, 19);
+    DCB1->setGeometry(kVolumesPlace.rect);
     DCB1->setIconSize(kVolumeIconSize);
 
     m_folderTree = new FolderTreeModel(this);
 
     DO1 = new FolderTreeView(this);
     DO1->setObjectName(QStringLiteral("DO1"));
-    DO1->setGeometry(8, 95, 226, 232);
+    DO1->setGeometry(kTreePlace.rect);
     DO1->setFont(QFont(QString::fromLatin1(kWindowFontFace), kTreeFontPoints));
+    // Ahead of the view's own handling, which would move the selection to a sibling.
+    connect(m_folderTree, &QAbstractItemModel::rowsAboutToBeRemoved, this, &TForm1::leaveRemovedFolders);
     DO1->setModel(m_folderTree);
     DO1->setItemDelegate(new FixedRowDelegate(kTreeRowHeight, DO1));
     DO1->setUniformRowHeights(true);
@@ -184,7 +244,7 @@ void TForm1::buildFolderPickers()
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(240, 64, 193, 73);
+    GroupBox1->setGeometry(kOptionsPlace.rect);
     chkInclude = new QCheckBox(kIncludeCaption, GroupBox1);
     chkInclude->setObjectName(QStringLiteral("chkInclude"));
     chkInclude->setGeometry(8, 16, 121, 17);
@@ -194,16 +254,26 @@ void TForm1::buildFolderPickers()
     chkOpenAfter->setGeometry(8, 40, 169, 17);
     chkOpenAfter->setChecked(true);
 
-    lblFile = new QLabel(this);
+    lblNote = new QLabel(this);
+    lblNote->setObjectName(QStringLiteral("lblNote"));
+    lblNote->setTextFormat(Qt::PlainText);
+    lblNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblNote->setGeometry(kNotePlace.rect);
+    QPalette notePalette = lblNote->palette();
+    notePalette.setColor(QPalette::WindowText, kNoteColor);
+    lblNote->setPalette(notePalette);
+    lblNote->hide();
+
+    lblFile = new ElidedLabel(this);
     lblFile->setObjectName(QStringLiteral("lblFile"));
-    lblFile->setTextFormat(Qt::PlainText);
-    placeAutoSizeLabel(*lblFile, 240, 175, kFileLabelWidth);
+    lblFile->setRightMargin(kRightMargin);
+    placeAutoSizeLabel(*lblFile, kFileLabelPlace.rect.x(), kFileLabelPlace.rect.y(), kFileLabelWidth);
 
     // Files only: neither folders nor hidden files nor devices, pipes and sockets.
     m_fileModel = new FileListModel(this);
     FLB1 = new QListView(this);
     FLB1->setObjectName(QStringLiteral("FLB1"));
-    FLB1->setGeometry(240, 197, 193, 129);
+    FLB1->setGeometry(kFilesPlace.rect);
     FLB1->setModel(m_fileModel);
     FLB1->setItemDelegate(new FixedRowDelegate(kFileRowHeight, FLB1));
     FLB1->setUniformItemSizes(true);
@@ -211,10 +281,11 @@ void TForm1::buildFolderPickers()
 
     lblCurPath = new QLabel(kCurrentPathCaption, this);
     lblCurPath->setObjectName(QStringLiteral("lblCurPath"));
-    placeAutoSizeLabel(*lblCurPath, 7, 329);
-    lblPath = new QLabel(this);
+    placeAutoSizeLabel(*lblCurPath, kCurPathPlace.rect.x(), kCurPathPlace.rect.y());
+    lblPath = new ElidedLabel(this);
     lblPath->setObjectName(QStringLiteral("lblPath"));
-    lblPath->setTextFormat(Qt::PlainText);
+    lblPath->setRightMargin(kRightMargin);
+    placeAutoSizeLabel(*lblPath, kPathPlace.rect.x(), kPathPlace.rect.y(), kPathLabelWidth);
 
     fillVolumeList();
     connect(m_folderTree, &FolderTreeModel::folderLoaded, this, &TForm1::keepSelectionInSight);
@@ -234,6 +305,24 @@ void TForm1::buildFolderPickers()
     QByteArray start = currentFolder();
     showVolume(QFile::encodeName(volumeOf(QFile::decodeName(start)).rootPath), start);
     connect(DCB1, &QComboBox::currentIndexChanged, this, &TForm1::DCB1Change);
+    m_mountWatcher = new MountWatcher(this);
+    connect(m_mountWatcher, &MountWatcher::changed, this, &TForm1::refreshVolumeList);
+}
+
+void TForm1::buildShortcuts()
+{
+    struct Row {
+        QKeySequence keys;
+        void (TForm1::*handler)();
+    };
+    const Row rows[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::cmdSaveClick},
+        {QKeySequence(Qt::CTRL | Qt::Key_Comma), &TForm1::cmdSettingsClick},
+        {QKeySequence(Qt::Key_F1), &TForm1::cmdHelpClick},
+    };
+    for (const Row& row : rows)
+        connect(new QShortcut(row.keys, this), &QShortcut::activated, this, row.handler);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void TForm1::fillVolumeList()
@@ -247,18 +336,51 @@ void TForm1::fillVolumeList()
     }
 }
 
+void TForm1::refreshVolumeList()
+{
+    const QString shown = QFile::decodeName(m_folderTree->volumeRoot());
+    const QList<Volume> volumes = mountedVolumes();
+    int current = -1;
+    {
+        QSignalBlocker quiet(DCB1);
+        DCB1->clear();
+        for (const Volume& volume : volumes) {
+            DCB1->addItem(QIcon(volumeIcon(volume.kind)), volume.text, volume.rootPath);
+            if (volume.rootPath == shown)
+                current = DCB1->count() - 1;
+        }
+        if (current >= 0)
+            DCB1->setCurrentIndex(current);
+    }
+    if (current >= 0)
+        return;
+    // The volume shown was unmounted: the tree moves to the volume that holds its folder now.
+    const QByteArray folder = selectedFolder();
+    const QString holder = volumeOf(QFile::decodeName(folder)).rootPath;
+    {
+        QSignalBlocker quiet(DCB1);
+        DCB1->setCurrentIndex(DCB1->findData(holder));
+    }
+    showVolume(QFile::encodeName(holder), folder);
+}
+
 void TForm1::FormCreate()
 {
     centreOnScreen(*this);
     DO1Change();
     setFileLabel(QString());
     applyWindowBackground(*this);
+    m_holder = &fitOnScreen(*this, availableClientSize());
+    if (m_holder != this)
+        m_holder->installEventFilter(this);
 }
 
 void TForm1::attachDialogs(TfrmOptions& options, TfrmAbout& about)
 {
     m_options = &options;
     m_about = &about;
+    // F1 opens the help page from the settings too; the About dialog has a Help button of its own.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), &options), &QShortcut::activated, this, &TForm1::cmdHelpClick);
 }
 
 ListingOptions TForm1::listingOptions() const
@@ -269,12 +391,17 @@ ListingOptions TForm1::listingOptions() const
     return options;
 }
 
-QByteArray TForm1::selectedFolder() const { return m_folderTree->filePath(DO1->currentIndex()); }
+QByteArray TForm1::selectedFolder() const { return m_folderTree->listedFolder(DO1->currentIndex()); }
 
 void TForm1::showVolume(const QByteArray& root, const QByteArray& folder)
 {
     m_folderTree->setVolumeRoot(root);
+    // The folder, or the nearest one above it that is still there.
     QModelIndex selected = m_folderTree->indexOf(folder);
+    for (QByteArray above = folder; !selected.isValid() && above.size() > root.size();) {
+        above.truncate(std::max<qsizetype>(above.lastIndexOf('/'), 1));
+        selected = m_folderTree->indexOf(above);
+    }
     if (!selected.isValid())
         selected = m_folderTree->indexOf(root);
     DO1->setCurrentIndex(selected);
@@ -302,8 +429,55 @@ void TForm1::keepSelectionInSight()
         });
 }
 
+void TForm1::leaveRemovedFolders(const QModelIndex& parent, int first, int last)
+{
+    // A folder that goes from outside takes the selection to the folder it was in (still
+    // there: its reading just left the folder out), never to a sibling the user did not choose.
+    for (QModelIndex at = DO1->currentIndex(); at.isValid(); at = at.parent()) {
+        if (at.parent() == parent && at.row() >= first && at.row() <= last) {
+            DO1->setCurrentIndex(parent);
+            return;
+        }
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_holder == this)
+        layOut(size());
+}
+
+void TForm1::layOut(QSize size)
+{
+    const QSize extra = (size - kClientSize).expandedTo(QSize(0, 0));
+    struct Row {
+        QWidget* widget;
+        const Place& place;
+    };
+    const Row rows[] = {
+        {Panel1, kPanelPlace},      {DCB1, kVolumesPlace}, {DO1, kTreePlace},
+        {GroupBox1, kOptionsPlace}, {lblNote, kNotePlace}, {FLB1, kFilesPlace},
+    };
+    for (const Row& row : rows)
+        row.widget->setGeometry(placed(row.place, extra));
+    QRect file = placed(kFileLabelPlace, extra);
+    placeAutoSizeLabel(*lblFile, file.x(), file.y(), kFileLabelWidth);
+    QRect curPath = placed(kCurPathPlace, extra);
+    placeAutoSizeLabel(*lblCurPath, curPath.x(), curPath.y());
+    QRect path = placed(kPathPlace, extra);
+    placeAutoSizeLabel(*lblPath, path.x(), path.y(), kPathLabelWidth);
+    lblFile->update();
+    lblPath->update();
+    updateNote();
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_holder && event->type() == QEvent::Resize) {
+        layOut(m_holder->size());
+        return false;
+    }
     switch (event->type()) {
     case QEvent::KeyPress:
         if (watched == DO1 && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
@@ -346,7 +520,8 @@ void TForm1::DO1Change()
 {
     QByteArray folder = selectedFolder();
     lblPath->setText(shownName(folder));
-    placeAutoSizeLabel(*lblPath, 7, 345, kPathLabelWidth);
+    lblPath->setToolTip(lblPath->text());
+    placeAutoSizeLabel(*lblPath, lblPath->x(), lblPath->y(), kPathLabelWidth);
     if (folder != m_fileModel->folder()) {
         if (!m_fileModel->folder().isEmpty())
             m_fileWatcher->unwatch(m_fileModel->folder());
@@ -359,7 +534,30 @@ void TForm1::DO1Change()
 void TForm1::setFileLabel(const QString& path)
 {
     lblFile->setText(path);
-    placeAutoSizeLabel(*lblFile, 240, 175, kFileLabelWidth);
+    lblFile->setToolTip(path);
+    placeAutoSizeLabel(*lblFile, lblFile->x(), lblFile->y(), kFileLabelWidth);
+}
+
+void TForm1::showNoProgramNote(const QString& fileOrAddress)
+{
+    m_noteTarget = fileOrAddress;
+    updateNote();
+    lblNote->show();
+}
+
+void TForm1::clearNote()
+{
+    m_noteTarget.clear();
+    lblNote->hide();
+}
+
+void TForm1::updateNote()
+{
+    if (m_noteTarget.isEmpty())
+        return;
+    lblNote->setText(
+        kNoProgramNote.arg(lblNote->fontMetrics().elidedText(m_noteTarget, Qt::ElideMiddle, lblNote->width())));
+    lblNote->setToolTip(m_noteTarget);
 }
 
 void TForm1::showDialog(QWidget& dialog)
@@ -386,11 +584,23 @@ void TForm1::SpeedButton1Click()
         showDialog(*m_about);
 }
 
-void TForm1::cmdSaveClick() { m_save->save(listingOptions(), selectedFolder().toStdString()); }
+void TForm1::cmdSaveClick()
+{
+    clearNote();
+    m_save->save(listingOptions(), selectedFolder().toStdString());
+}
 
-void TForm1::cmdHelpClick() { m_shell.open(helpFilePath()); }
+void TForm1::cmdHelpClick()
+{
+    clearNote();
+    m_shell->open(helpFilePath());
+}
 
-void TForm1::SpeedButton2Click() { m_shell.open(QString::fromLatin1(kMakerWebSite)); }
+void TForm1::SpeedButton2Click()
+{
+    clearNote();
+    m_shell->open(helpPageAddress(kProgramSection));
+}
 
 void TForm1::closeEvent(QCloseEvent* event)
 {

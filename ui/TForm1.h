@@ -17,10 +17,13 @@ class QTreeView;
 
 namespace zintrel {
 
+class ElidedLabel;
 class FileListModel;
 class FolderTreeModel;
 class FolderWatcher;
+class MountWatcher;
 class OutputMaker;
+class ReportingShellOpen;
 class SaveController;
 class SaveTargetDialog;
 class ShellOpen;
@@ -30,7 +33,10 @@ class UserDialogs;
 
 // The main window: the volume list, the folder tree and the file list that follow one
 // another, the two options of its own, the path of the folder a save lists and of the file
-// last saved, and the button row (Settings, Save, Help, About, web site).
+// last saved, and the button row (Settings, Save, Help, About, web site). It may be made
+// larger (the tree and the file list grow with it), and the keyboard reaches everything:
+// Tab, and Ctrl+S, Ctrl+comma, F1 and Ctrl+Q for Save, Settings, Help and quitting. When no
+// program can open a file or an address, a note in the window says so.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
@@ -44,7 +50,7 @@ public:
     // Every option as the windows hold it now.
     ListingOptions listingOptions() const;
     // The folder a save lists: the folder tree's selection, a full path in the file
-    // system's bytes.
+    // system's bytes (where a link in the tree leads, for a folder reached through one).
     QByteArray selectedFolder() const;
     SaveController& saveController() { return *m_save; }
 
@@ -60,21 +66,29 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate();
     void buildButtonRow();
     void buildFolderPickers();
+    void buildShortcuts();
     void fillVolumeList();
+    void refreshVolumeList();
     void showVolume(const QByteArray& root, const QByteArray& folder);
+    void leaveRemovedFolders(const QModelIndex& parent, int first, int last);
     void refreshSelectedFolder();
     void keepSelectionInSight();
     void revealSelectedFolder();
     void showDialog(QWidget& dialog);
     void setFileLabel(const QString& path);
+    void layOut(QSize size);
+    void showNoProgramNote(const QString& fileOrAddress);
+    void clearNote();
+    void updateNote();
 
     UserDialogs& m_dialogs;
-    ShellOpen& m_shell;
+    std::unique_ptr<ReportingShellOpen> m_shell;
     TfrmOptions* m_options = nullptr;
     TfrmAbout* m_about = nullptr;
 
@@ -89,15 +103,20 @@ private:
     QGroupBox* GroupBox1;
     QCheckBox* chkInclude;
     QCheckBox* chkOpenAfter;
-    QLabel* lblFile;
+    ElidedLabel* lblFile;
     QListView* FLB1;
     QLabel* lblCurPath;
-    QLabel* lblPath;
+    ElidedLabel* lblPath;
+    QLabel* lblNote; // no program could open what was asked for
+
+    QWidget* m_holder = this; // what holds the controls: this, or a scroll area's content
+    QString m_noteTarget;
 
     bool m_scrollPending = false;
     FolderTreeModel* m_folderTree;
     FileListModel* m_fileModel;
     FolderWatcher* m_fileWatcher; // the file list follows its folder too
+    MountWatcher* m_mountWatcher;
     std::unique_ptr<SaveTargetDialog> m_targetDialog;
     std::unique_ptr<SaveController> m_save;
 };

@@ -2,6 +2,7 @@
 
 #include "HelpFile.h"
 #include "LinkLabel.h"
+#include "ReportingShellOpen.h"
 #include "Resources.h"
 #include "WindowLook.h"
 #include "platform/ShellOpen.h"
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace zintrel {
 
@@ -25,8 +27,13 @@ const QString kSupportCaption = QStringLiteral("Support:");
 const QString kLinkHint = QStringLiteral("Click to open !");
 const QString kHelpText = QStringLiteral("Help");
 const QString kOkText = QStringLiteral("OK");
+const QString kNoProgramNote = QStringLiteral("No program could open %1");
 const QColor kLinkColor{0, 0, 128};
+const QColor kNoteColor{128, 0, 0};
 const QRect kBannerRect{77, 3, 246, 41};
+const QRect kNoteRect{38, 136, 324, 40};
+// A link ends this far from the dialog's right edge at most; a longer one is shortened.
+constexpr int kLinkRightMargin = 8;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
@@ -36,9 +43,22 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x,
     return label;
 }
 
-LinkLabel* makeLink(QWidget* parent, const char* name, const char* address, int x, int y)
+// A line under the banner, centred on the dialog: the label keeps its left edge and is as
+// wide again to the right of the middle as it stands to the left, where its text fits that.
+QLabel* makeCentredLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
-    auto* link = new LinkLabel(QString::fromLatin1(address), parent);
+    QLabel* label = makeLabel(parent, name, text, x, y);
+    int symmetric = 2 * (parent->width() / 2 - x);
+    if (label->width() <= symmetric) {
+        label->resize(symmetric, label->height());
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    }
+    return label;
+}
+
+LinkLabel* makeLink(QWidget* parent, const char* name, const QString& address, int x, int y)
+{
+    auto* link = new LinkLabel(address, parent);
     link->setObjectName(QString::fromLatin1(name));
     QFont font = link->font();
     font.setBold(true);
@@ -47,6 +67,8 @@ LinkLabel* makeLink(QWidget* parent, const char* name, const char* address, int 
     palette.setColor(QPalette::WindowText, kLinkColor);
     link->setPalette(palette);
     link->setToolTip(kLinkHint);
+    link->setAccessibleDescription(address);
+    link->setRightMargin(kLinkRightMargin);
     placeAutoSizeLabel(*link, x, y);
     return link;
 }
@@ -64,7 +86,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 TfrmAbout::TfrmAbout(QWidget& mainWindow, ShellOpen& shell)
     : QDialog(nullptr)
     , m_mainWindow(mainWindow)
-    , m_shell(shell)
+    , m_shell(std::make_unique<ReportingShellOpen>(
+          shell, [this](const QString& fileOrAddress) { showNoProgramNote(fileOrAddress); }))
 {
     loadResources();
     setObjectName(QStringLiteral("frmAbout"));
@@ -76,13 +99,23 @@ TfrmAbout::TfrmAbout(QWidget& mainWindow, ShellOpen& shell)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(kBannerRect);
     Image1->setPixmap(QIcon(QStringLiteral(":/icons/banner.svg")).pixmap(kBannerRect.size()));
-    Label1 = makeLabel(this, "Label1", kProductText, 156, 47);
-    Label2 = makeLabel(this, "Label2", kNoticeLine1, 123, 63);
-    Label3 = makeLabel(this, "Label3", kNoticeLine2, 152, 79);
+    Label1 = makeCentredLabel(this, "Label1", kProductText, 156, 47);
+    Label2 = makeCentredLabel(this, "Label2", kNoticeLine1, 123, 63);
+    Label3 = makeCentredLabel(this, "Label3", kNoticeLine2, 152, 79);
     Label4 = makeLabel(this, "Label4", kWebsiteCaption, 38, 96);
-    Label6 = makeLink(this, "Label6", kProductHomePage, 91, 96);
+    Label6 = makeLink(this, "Label6", helpPageAddress(kProgramSection), 91, 96);
     Label5 = makeLabel(this, "Label5", kSupportCaption, 38, 112);
-    Label8 = makeLink(this, "Label8", kProductSupportPage, 91, 112);
+    Label8 = makeLink(this, "Label8", helpPageAddress(kSupportSection), 91, 112);
+    lblNote = new QLabel(this);
+    lblNote->setObjectName(QStringLiteral("lblNote"));
+    lblNote->setTextFormat(Qt::PlainText);
+    lblNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblNote->setWordWrap(true);
+    lblNote->setGeometry(kNoteRect);
+    QPalette notePalette = lblNote->palette();
+    notePalette.setColor(QPalette::WindowText, kNoteColor);
+    lblNote->setPalette(notePalette);
+    lblNote->hide();
     // OK first in the tab order, and the button Enter presses.
     cmdOk = makeButton(this, "cmdOk", kOkText, {288, 232, 75, 25});
     cmdHelp = makeButton(this, "cmdHelp", kHelpText, {32, 232, 75, 25});
@@ -94,15 +127,19 @@ TfrmAbout::TfrmAbout(QWidget& mainWindow, ShellOpen& shell)
     connect(cmdHelp, &QPushButton::clicked, this, &TfrmAbout::cmdHelpClick);
     connect(Label6, &LinkLabel::clicked, this, &TfrmAbout::Label6Click);
     connect(Label8, &LinkLabel::clicked, this, &TfrmAbout::Label8Click);
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &TfrmAbout::cmdHelpClick);
 
     widenCutCaptions(*this);
     FormCreate();
 }
 
+TfrmAbout::~TfrmAbout() = default;
+
 void TfrmAbout::FormCreate()
 {
     centreOnScreen(*this);
     applyWindowBackground(*this);
+    fitOnScreen(*this, availableClientSize());
 }
 
 void TfrmAbout::showEvent(QShowEvent* event)
@@ -114,10 +151,15 @@ void TfrmAbout::showEvent(QShowEvent* event)
 void TfrmAbout::cmdOkClick()
 {
     m_mainWindow.setEnabled(true);
+    lblNote->hide();
     hide();
 }
 
-void TfrmAbout::FormClose() { m_mainWindow.setEnabled(true); }
+void TfrmAbout::FormClose()
+{
+    m_mainWindow.setEnabled(true);
+    lblNote->hide();
+}
 
 void TfrmAbout::reject()
 {
@@ -125,10 +167,24 @@ void TfrmAbout::reject()
     QDialog::reject();
 }
 
-void TfrmAbout::cmdHelpClick() { m_shell.open(helpFilePath()); }
+void TfrmAbout::openPage(const QString& fileOrAddress)
+{
+    lblNote->hide();
+    m_shell->open(fileOrAddress);
+}
 
-void TfrmAbout::Label6Click() { m_shell.open(QString::fromLatin1(kProductHomePage)); }
+void TfrmAbout::showNoProgramNote(const QString& fileOrAddress)
+{
+    // Here, where it was asked for: the main window behind waits until the dialog closes.
+    lblNote->setText(kNoProgramNote.arg(fileOrAddress));
+    lblNote->setToolTip(fileOrAddress);
+    lblNote->show();
+}
 
-void TfrmAbout::Label8Click() { m_shell.open(QString::fromLatin1(kProductSupportPage)); }
+void TfrmAbout::cmdHelpClick() { openPage(helpFilePath()); }
+
+void TfrmAbout::Label6Click() { openPage(helpPageAddress(kProgramSection)); }
+
+void TfrmAbout::Label8Click() { openPage(helpPageAddress(kSupportSection)); }
 
 } // namespace zintrel

@@ -12,6 +12,7 @@
 #include <QDateEdit>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -29,34 +30,40 @@ namespace {
 const QSize kClientSize{678, 336};
 const QString kCaption = QStringLiteral("Settings");
 
+// Alt and the underlined letter ("&") ticks a check box or goes into a group box; each letter
+// stands once in the dialog. An underline is all it changes of a caption. "Display
+// Settings" has none: every letter it holds is taken by another caption.
 const QString kDisplayTitle = QStringLiteral("Display Settings");
-const QString kColumnCaptions[6] = {QStringLiteral("Name"),       QStringLiteral("Size"),
-                                    QStringLiteral("Attributes"), QStringLiteral("Date and Time"),
-                                    QStringLiteral("Path"),       QStringLiteral("Level")};
+const QString kColumnCaptions[6] = {QStringLiteral("&Name"),       QStringLiteral("Si&ze"),
+                                    QStringLiteral("Attri&butes"), QStringLiteral("Date and &Time"),
+                                    QStringLiteral("&Path"),       QStringLiteral("&Level")};
 const QString kSpacingCaption = QStringLiteral("Spaces between fields:");
 const QString kIndentCaption = QStringLiteral("Indent size:");
 
-const QString kFiltersTitle = QStringLiteral("Filters");
+const QString kFiltersTitle = QStringLiteral("&Filters");
 const QString kMaskCaption = QStringLiteral("Filename mask: (ex: *.txt)");
-const QString kExcludeTitle = QStringLiteral("Exclude files with attributes:");
-const QString kSizeCaption = QStringLiteral("Specify size (in Kb):");
-const QString kDateCaption = QStringLiteral("Specify date:");
+const QString kExcludeTitle = QStringLiteral("E&xclude files with attributes:");
+const QString kSizeCaption = QStringLiteral("Specify size (in &Kb):");
+const QString kDateCaption = QStringLiteral("Specif&y date:");
 const QString kFromCaption = QStringLiteral("from");
 const QString kToCaption = QStringLiteral("to");
 
-const QString kPdfTitle = QStringLiteral("PDF Settings");
+const QString kPdfTitle = QStringLiteral("PDF Settin&gs");
 const QString kTitleCaption = QStringLiteral("Title:");
 const QString kAuthorCaption = QStringLiteral("Author:");
-const QString kSecurityCaption = QStringLiteral("Use PDF security");
+const QString kSecurityCaption = QStringLiteral("&Use PDF security");
 const QString kPasswordCaption = QStringLiteral("Password:");
 const QString kConfirmCaption = QStringLiteral("Confirm:");
 const QString kDontAllowCaption = QStringLiteral("Do not allow:");
-const QString kOrientationTitle = QStringLiteral("Orientation");
+const QString kOrientationTitle = QStringLiteral("&Orientation");
 const QString kFolderColorCaption = QStringLiteral("Folder color:");
 const QString kFileColorCaption = QStringLiteral("File color:");
 const QString kFontCaption = QStringLiteral("Display font and size:");
 const QString kFontSample = QStringLiteral("Example");
 const QString kChooseCaption = QStringLiteral("...");
+const QString kChooseFolderColor = QStringLiteral("Choose the folder color");
+const QString kChooseFileColor = QStringLiteral("Choose the file color");
+const QString kChooseFont = QStringLiteral("Choose the display font");
 
 // The preset buttons' lists, appended as they stand and shown as their hints.
 const QString kImagesList = QStringLiteral(
@@ -73,6 +80,12 @@ const QString kDocsList = QStringLiteral(
     "*.wps; *.wpt; *.odc; *.dqy; *.dsn; *.mdb; *.mde; *.dbc; *.dbf; *.asp; *.hta; *.htc; *.htt; *.stm; *.xsl; "
     "*.cfm; *.jsp; *.php");
 const QString kPresetSeparator = QStringLiteral("; ");
+
+// The attribute boxes stand in columns too close for their captions at the usual distance
+// from the box ("Read Only" would touch "Directory"): their captions start closer to it.
+// (A rule of the window's own style sheet: one on the group box would let the desktop's font
+// in there.)
+const QString kAttributeBoxesStyle = QStringLiteral("QGroupBox#GroupBox5 QCheckBox { spacing: 3px; }");
 
 // SpinEdit1 lies over the filter box, in window coordinates.
 const QRect kSizeSpinRect{317, 241, 89, 22};
@@ -121,10 +134,11 @@ QSpinBox* makeSpinEdit(QWidget* parent, const char* name, QRect rect, int minimu
     return spin;
 }
 
-QPushButton* makeChooseButton(QWidget* parent, const char* name, QRect rect)
+QPushButton* makeChooseButton(QWidget* parent, const char* name, QRect rect, const QString& what)
 {
     auto* button = new QPushButton(kChooseCaption, parent);
     button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(what);
     button->setGeometry(rect);
     // Enter in an edit must not press a "..." button.
     button->setAutoDefault(false);
@@ -256,13 +270,13 @@ void TfrmOptions::buildFiltersGroup()
                                  kDocsList);
 
     GroupBox5 = makeGroupBox(box, "GroupBox5", kExcludeTitle, {10, 106, 220, 96});
-    CheckBox1 = makeCheckBox(GroupBox5, "CheckBox1", QStringLiteral("Read Only"), {8, 23, 97, 17}, false);
-    CheckBox2 = makeCheckBox(GroupBox5, "CheckBox2", QStringLiteral("Hidden"), {8, 47, 97, 17}, false);
-    CheckBox3 = makeCheckBox(GroupBox5, "CheckBox3", QStringLiteral("System"), {8, 71, 97, 17}, false);
-    CheckBox5 = makeCheckBox(GroupBox5, "CheckBox5", QStringLiteral("Directory"), {80, 23, 65, 17}, false);
-    CheckBox6 = makeCheckBox(GroupBox5, "CheckBox6", QStringLiteral("Archive"), {80, 47, 57, 17}, false);
-    CheckBox7 = makeCheckBox(GroupBox5, "CheckBox7", QStringLiteral("Any file"), {80, 71, 57, 17}, false);
-    CheckBox4 = makeCheckBox(GroupBox5, "CheckBox4", QStringLiteral("Volume ID"), {147, 23, 68, 17}, false);
+    CheckBox1 = makeCheckBox(GroupBox5, "CheckBox1", QStringLiteral("&Read Only"), {8, 23, 97, 17}, false);
+    CheckBox2 = makeCheckBox(GroupBox5, "CheckBox2", QStringLiteral("&Hidden"), {8, 47, 97, 17}, false);
+    CheckBox3 = makeCheckBox(GroupBox5, "CheckBox3", QStringLiteral("&System"), {8, 71, 97, 17}, false);
+    CheckBox5 = makeCheckBox(GroupBox5, "CheckBox5", QStringLiteral("Dir&ectory"), {80, 23, 65, 17}, false);
+    CheckBox6 = makeCheckBox(GroupBox5, "CheckBox6", QStringLiteral("&Archive"), {80, 47, 57, 17}, false);
+    CheckBox7 = makeCheckBox(GroupBox5, "CheckBox7", QStringLiteral("Any f&ile"), {80, 71, 57, 17}, false);
+    CheckBox4 = makeCheckBox(GroupBox5, "CheckBox4", QStringLiteral("&Volume ID"), {147, 23, 68, 17}, false);
 
     chkSpecSize = makeCheckBox(box, "chkSpecSize", kSizeCaption, {15, 210, 113, 17}, false);
     cmbLeastMost = new QComboBox(box);
@@ -293,9 +307,9 @@ void TfrmOptions::buildPdfGroup()
     EditPass2 = makeEdit(box, "EditPass2", {105, 111, 121, 21});
     EditPass2->setEchoMode(QLineEdit::Password);
     lblDontAllow = makeLabel(box, "lblDontAllow", kDontAllowCaption, 18, 137);
-    chkAllowPrint = makeCheckBox(box, "chkAllowPrint", QStringLiteral("Print Document"), {104, 135, 129, 17}, true);
-    chkAllowChange = makeCheckBox(box, "chkAllowChange", QStringLiteral("Change Document"), {104, 156, 129, 17}, true);
-    chkAllowCopy = makeCheckBox(box, "chkAllowCopy", QStringLiteral("Copy from Document"), {104, 176, 129, 17}, true);
+    chkAllowPrint = makeCheckBox(box, "chkAllowPrint", QStringLiteral("Print Docu&ment"), {104, 135, 129, 17}, true);
+    chkAllowChange = makeCheckBox(box, "chkAllowChange", QStringLiteral("&Change Document"), {104, 156, 129, 17}, true);
+    chkAllowCopy = makeCheckBox(box, "chkAllowCopy", QStringLiteral("Copy from &Document"), {104, 176, 129, 17}, true);
 
     GroupBox6 = makeGroupBox(box, "GroupBox6", kOrientationTitle, {17, 189, 209, 41});
     RadioButton1 = new QRadioButton(QStringLiteral("Portrait"), GroupBox6);
@@ -309,16 +323,16 @@ void TfrmOptions::buildPdfGroup()
     shFolder = new ColorSwatch(box);
     shFolder->setObjectName(QStringLiteral("shFolder"));
     shFolder->setGeometry(19, 249, 69, 17);
-    cmdSelColFold = makeChooseButton(box, "cmdSelColFold", {85, 249, 17, 17});
+    cmdSelColFold = makeChooseButton(box, "cmdSelColFold", {85, 249, 17, 17}, kChooseFolderColor);
     lblColFile = makeLabel(box, "lblColFile", kFileColorCaption, 140, 233);
     shFile = new ColorSwatch(box);
     shFile->setObjectName(QStringLiteral("shFile"));
     shFile->setGeometry(140, 249, 69, 17);
-    cmdSelColFile = makeChooseButton(box, "cmdSelColFile", {207, 249, 17, 17});
+    cmdSelColFile = makeChooseButton(box, "cmdSelColFile", {207, 249, 17, 17}, kChooseFileColor);
     Label5 = makeLabel(box, "Label5", kFontCaption, 17, 273);
     EditEx = makeEdit(box, "EditEx", {17, 289, 70, 21});
     EditEx->setText(kFontSample);
-    cmdSelFont = makeChooseButton(box, "cmdSelFont", {85, 288, 17, 22});
+    cmdSelFont = makeChooseButton(box, "cmdSelFont", {85, 288, 17, 22}, kChooseFont);
 }
 
 void TfrmOptions::FormCreate()
@@ -329,7 +343,8 @@ void TfrmOptions::FormCreate()
     // The start values: every default, with both dates on today at their fixed times.
     showOptions(ListingOptions::defaults(today.year(), today.month(), today.day()));
     cmbLeastMost->setCurrentIndex(0);
-    applyWindowBackground(*this);
+    applyWindowBackground(*this, kAttributeBoxesStyle);
+    fitOnScreen(*this, availableClientSize());
 }
 
 void TfrmOptions::bindControls()
@@ -420,6 +435,17 @@ void TfrmOptions::showOptions(const ListingOptions& options)
 
 void TfrmOptions::FormClose() { m_mainWindow.setEnabled(true); }
 
+void TfrmOptions::keyPressEvent(QKeyEvent* event)
+{
+    // Every change is in force already, so Enter closes the dialog as Escape does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TfrmOptions::reject()
 {
     // The close box and Escape both end here; the dialog is hidden, never destroyed.
@@ -448,26 +474,16 @@ void TfrmOptions::chkSpecDateClick()
     DateTimePicker2->setEnabled(on);
 }
 
-std::optional<QColor> TfrmOptions::chooseColor()
+void TfrmOptions::chooseColor(ColorSwatch& swatch)
 {
-    // Both buttons share one dialog, which opens on whatever was chosen last with either.
-    std::optional<QColor> chosen = m_dialogs.chooseColor(this, m_lastColor);
-    if (chosen)
-        m_lastColor = *chosen;
-    return chosen;
+    // The dialog opens on the swatch's own colour, the one a choice replaces.
+    if (std::optional<QColor> chosen = m_dialogs.chooseColor(this, swatch.color()))
+        swatch.setColor(*chosen);
 }
 
-void TfrmOptions::cmdSelColFoldClick()
-{
-    if (std::optional<QColor> chosen = chooseColor())
-        shFolder->setColor(*chosen);
-}
+void TfrmOptions::cmdSelColFoldClick() { chooseColor(*shFolder); }
 
-void TfrmOptions::cmdSelColFileClick()
-{
-    if (std::optional<QColor> chosen = chooseColor())
-        shFile->setColor(*chosen);
-}
+void TfrmOptions::cmdSelColFileClick() { chooseColor(*shFile); }
 
 void TfrmOptions::cmdSelFontClick()
 {

@@ -27,8 +27,8 @@ class ColorSwatch;
 class UserDialogs;
 
 // The settings dialog: the editor of every listing option but the two of the main window.
-// The values live in its controls from program start to end; closing only hides it, and
-// every change takes effect at once.
+// The values live in its controls from program start to end; closing only hides it (the
+// close box, Escape or Enter), and every change takes effect at once.
 class TfrmOptions : public QDialog {
     Q_OBJECT
 public:
@@ -56,6 +56,7 @@ public slots:
     void cmd_docsClick();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
 private:
@@ -67,7 +68,7 @@ private:
     void buildFiltersGroup();
     void buildPdfGroup();
     void appendPreset(const QString& list);
-    std::optional<QColor> chooseColor();
+    void chooseColor(ColorSwatch& swatch);
 
     QWidget& m_mainWindow;
     UserDialogs& m_dialogs;
@@ -153,7 +154,6 @@ private:
     LocalDateTime m_dateFromTime;
     LocalDateTime m_dateToTime;
     FontChoice m_listingFont;
-    QColor m_lastColor = Qt::black; // where the colour dialog opens
 };
 
 } // namespace zintrel

@@ -67,15 +67,22 @@ public:
     QList<QFont> fontDialogOpenedOn;
 };
 
-// Records what would have been handed to the desktop.
+// Records what would have been handed to the desktop, and answers as a desktop with or
+// without programs to open it.
 class FakeShell : public ShellOpen {
 public:
-    void open(const QString& fileOrAddress) override { opened << fileOrAddress; }
-    void openFile(const QByteArray& path) override
+    bool open(const QString& fileOrAddress) override
+    {
+        opened << fileOrAddress;
+        return hasPrograms;
+    }
+    bool openFile(const QByteArray& path) override
     {
         opened << QString::fromUtf8(path);
         openedFiles << path;
+        return hasPrograms;
     }
+    bool hasPrograms = true;
     QStringList opened;
     QList<QByteArray> openedFiles;
 };

@@ -6,8 +6,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QIcon>
 #include <QLabel>
 #include <QListView>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -181,6 +183,109 @@ TEST_F(FolderTreeTest, NamesComeInTheListingsOrder)
         },
         5000))
         << files().join(QLatin1Char('|')).toStdString();
+}
+
+// A link to a folder shows in the tree, in its place among the folders, marked as a link;
+// choosing it lists the folder it leads to, as starting the program inside it does. Links
+// that lead nowhere or to a file are no folders.
+TEST_F(FolderTreeTest, LinksToFoldersCanBeChosen)
+{
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("real/inner")));
+    makeFile("real/inside.txt");
+    makeFile("file.txt");
+    ASSERT_EQ(::symlink("real", "via"), 0);
+    ASSERT_EQ(::symlink("nowhere", "broken"), 0);
+    ASSERT_EQ(::symlink("file.txt", "tofile"), 0);
+    createWindows();
+    const QModelIndex start = tree()->currentIndex();
+    ASSERT_TRUE(waitForChildren(start, {QStringLiteral("real"), QStringLiteral("via")}, 5000))
+        << childNames(start).join(QLatin1Char('|')).toStdString();
+
+    const QModelIndex real = childNamed(start, QStringLiteral("real"));
+    const QModelIndex via = childNamed(start, QStringLiteral("via"));
+    QImage folderPicture = real.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    QImage linkPicture = via.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    EXPECT_FALSE(linkPicture.isNull());
+    EXPECT_NE(folderPicture, linkPicture);
+    EXPECT_TRUE(via.data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("links to real")))
+        << via.data(Qt::ToolTipRole).toString().toStdString();
+
+    tree()->setCurrentIndex(via);
+    const QByteArray target = current() + "/real";
+    EXPECT_EQ(Form1->selectedFolder(), target);
+    EXPECT_EQ(control<QLabel>(*Form1, "lblPath")->text(), QString::fromUtf8(target));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return files() == QStringList{QStringLiteral("inside.txt")}; }, 5000));
+
+    dialogs.onSaveDialog = [](QFileDialog& dialog) {
+        dialog.selectFile(QStringLiteral("list"));
+        return true;
+    };
+    QTest::mouseClick(control<QToolButton>(*Form1, "cmdSave"), Qt::LeftButton);
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
+    std::string listing = readFile(target.toStdString() + "/list.txt");
+    EXPECT_NE(listing.find("Processed: " + target.toStdString() + "\r\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find(" inside.txt  1 Kb  A  "), std::string::npos) << listing;
+    EXPECT_NE(listing.find(" inner  0 Kb  D  "), std::string::npos) << listing;
+
+    // Opened, the link shows the folders of its target, and they are chosen by where they are.
+    tree()->expand(via);
+    ASSERT_TRUE(waitForChildren(via, {QStringLiteral("inner")}, 5000));
+    tree()->setCurrentIndex(childNamed(via, QStringLiteral("inner")));
+    EXPECT_EQ(Form1->selectedFolder(), target + "/inner");
+}
+
+// A selection 40 folders deep is in sight when the window opens, sideways too.
+TEST_F(FolderTreeTest, ADeepSelectionIsScrolledIntoSight)
+{
+    QByteArray deep = current();
+    for (int level = 1; level <= 40; ++level) {
+        deep += "/level" + QByteArray::number(level);
+        ASSERT_EQ(::mkdir(deep.constData(), 0755), 0);
+    }
+    ASSERT_EQ(::chdir(deep.constData()), 0);
+    createWindows();
+    Form1->show();
+    ASSERT_EQ(Form1->selectedFolder(), deep);
+    const QModelIndex selected = tree()->currentIndex();
+    EXPECT_EQ(selected.data().toString(), QStringLiteral("level40"));
+    // The tree follows the folders above as they come in; then the row is in sight.
+    QWidget* viewport = tree()->viewport();
+    auto inSight = [&] {
+        QRect row = tree()->visualRect(tree()->currentIndex());
+        return row.left() >= 0 && row.left() + 16 <= viewport->width() && row.top() >= 0
+            && row.bottom() <= viewport->height();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(inSight, 5000))
+        << "row at " << tree()->visualRect(selected).x() << "," << tree()->visualRect(selected).y() << ", scrolled "
+        << tree()->horizontalScrollBar()->value();
+    EXPECT_GT(tree()->horizontalScrollBar()->value(), 0);
+    Form1->close();
+}
+
+// A selected folder removed from outside hands the selection to the folder it was in, not to
+// a sibling; with its parents gone too, to the nearest folder still there.
+TEST_F(FolderTreeTest, ASelectedFolderThatGoesLeavesTheSelectionWithItsParent)
+{
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("a/b/c")));
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("a/b/d")));
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("a/b2")));
+    const QByteArray top = current();
+    ASSERT_EQ(::chdir("a/b/c"), 0);
+    createWindows();
+    ASSERT_EQ(Form1->selectedFolder(), top + "/a/b/c");
+    // Wait until the folders above are read and watched.
+    ASSERT_TRUE(waitForChildren(tree()->currentIndex().parent(), {QStringLiteral("c"), QStringLiteral("d")}, 5000));
+    ASSERT_TRUE(
+        waitForChildren(tree()->currentIndex().parent().parent(), {QStringLiteral("b"), QStringLiteral("b2")}, 5000));
+
+    ASSERT_EQ(::rmdir((top + "/a/b/c").constData()), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Form1->selectedFolder() == top + "/a/b"; }, 5000))
+        << Form1->selectedFolder().toStdString();
+    EXPECT_EQ(control<QLabel>(*Form1, "lblPath")->text(), QString::fromUtf8(top + "/a/b"));
+
+    ASSERT_TRUE(QDir(QString::fromUtf8(top + "/a")).removeRecursively());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Form1->selectedFolder() == top; }, 5000))
+        << Form1->selectedFolder().toStdString();
 }
 
 } // namespace

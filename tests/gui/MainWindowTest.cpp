@@ -1,9 +1,12 @@
 // The main window: start-up state, the folder pickers, the dialogs it opens, Help and the
 // web links.
 
+#include "ElidedLabel.h"
 #include "HelpFile.h"
 #include "WindowLook.h"
 #include "WindowsFixture.h"
+#include "platform/Volumes.h"
+#include "platform/WebAddresses.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,7 +23,14 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <QFileDialog>
+#include <QScreen>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zintrel::test {
 namespace {
@@ -175,12 +185,12 @@ TEST_F(MainWindowTest, ButtonsAndLinksOpenTheirTargets)
     const Row rows[] = {
         {"main Help", [&] { QTest::mouseClick(control<QToolButton>(*Form1, "cmdHelp"), Qt::LeftButton); }, help},
         {"web site", [&] { QTest::mouseClick(control<QToolButton>(*Form1, "SpeedButton2"), Qt::LeftButton); },
-         QStringLiteral("https://www.example.org/")},
+         helpPageAddress(kProgramSection)},
         {"About Help", [&] { QTest::mouseClick(control<QPushButton>(*frmAbout, "cmdHelp"), Qt::LeftButton); }, help},
         {"home page", [&] { QTest::mouseClick(control<QLabel>(*frmAbout, "Label6"), Qt::LeftButton); },
-         QStringLiteral("https://www.example.org/zintrel/")},
+         helpPageAddress(kProgramSection)},
         {"support page", [&] { QTest::mouseClick(control<QLabel>(*frmAbout, "Label8"), Qt::LeftButton); },
-         QStringLiteral("https://www.example.org/zintrel/support/")},
+         helpPageAddress(kSupportSection)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -206,6 +216,143 @@ TEST_F(MainWindowTest, HelpPrefersThePageBesideTheProgram)
     touch(beside);
     EXPECT_EQ(helpFilePath(), beside);
     QFile::remove(beside);
+}
+
+// A path longer than the window is shortened in the middle, the whole of it in the label's
+// text and its tooltip; a larger window shows more of it, and the tree and the file list
+// grow with the window. At the described size everything stands where it is described.
+TEST_F(MainWindowTest, LongPathsAreShortenedInTheMiddleAndTheWindowGrows)
+{
+    QString deep = QDir::currentPath();
+    for (int level = 1; level <= 8; ++level)
+        deep += QStringLiteral("/a-folder-with-a-rather-long-name-%1").arg(level);
+    ASSERT_TRUE(QDir().mkpath(deep));
+    QDir::setCurrent(deep);
+    createWindows();
+    auto* path = control<ElidedLabel>(*Form1, "lblPath");
+    auto* file = control<ElidedLabel>(*Form1, "lblFile");
+    EXPECT_EQ(path->text(), deep);
+    EXPECT_EQ(path->toolTip(), deep);
+    struct Shown {
+        QString text;
+        int right; // where the text ends, in the window
+    };
+    auto shown = [](ElidedLabel* label) {
+        QString text = label->shownText();
+        return Shown{text, label->x() + label->fontMetrics().horizontalAdvance(text)};
+    };
+    auto shortened = [](const Shown& s, const QString& whole) {
+        qsizetype cut = s.text.indexOf(QChar(0x2026));
+        return cut > 0 && whole.startsWith(s.text.left(cut)) && whole.endsWith(s.text.mid(cut + 1));
+    };
+    Shown small = shown(path);
+    EXPECT_TRUE(shortened(small, deep)) << small.text.toStdString();
+    EXPECT_LE(small.right, Form1->width() - 9);
+
+    dialogs.onSaveDialog = [](QFileDialog& dialog) {
+        dialog.selectFile(QStringLiteral("a-listing-with-a-long-name"));
+        return true;
+    };
+    QTest::mouseClick(control<QToolButton>(*Form1, "cmdSave"), Qt::LeftButton);
+    const QString saved = deep + QStringLiteral("/a-listing-with-a-long-name.txt");
+    ASSERT_TRUE(QFile::exists(saved));
+    EXPECT_EQ(file->text(), saved);
+    EXPECT_EQ(file->toolTip(), saved);
+    Shown fileShown = shown(file);
+    EXPECT_TRUE(shortened(fileShown, saved)) << fileShown.text.toStdString();
+    // It ends where the file list ends.
+    EXPECT_LE(fileShown.right, control<QWidget>(*Form1, "FLB1")->geometry().right() + 1);
+
+    auto* tree = control<QTreeView>(*Form1, "DO1");
+    auto* list = control<QListView>(*Form1, "FLB1");
+    const QRect treeBefore = tree->geometry();
+    const QRect listBefore = list->geometry();
+    Form1->resize(Form1->width() + 400, Form1->height() + 200);
+    Form1->show();
+    EXPECT_EQ(tree->geometry(), QRect(8, 95, 226 + 200, 232 + 200));
+    EXPECT_EQ(list->geometry(), QRect(240 + 200, 197, 193 + 200, 129 + 200));
+    EXPECT_EQ(control<QWidget>(*Form1, "lblPath")->pos(), QPoint(7, 345 + 200));
+    EXPECT_EQ(control<QWidget>(*Form1, "cmdSave")->pos(), QPoint(90, 1));
+    Shown large = shown(path);
+    EXPECT_GT(large.text.size(), small.text.size());
+    EXPECT_LE(large.right, Form1->width() - 9);
+
+    Form1->resize(442, 363);
+    EXPECT_EQ(tree->geometry(), treeBefore);
+    EXPECT_EQ(list->geometry(), listBefore);
+    EXPECT_EQ(shown(path).text, small.text);
+    Form1->close();
+}
+
+// When no program can open the saved file, the help page or a web page, the save stays a
+// success and a note in the window (no box) names what could not be opened.
+TEST_F(MainWindowTest, ANoteTellsWhenNoProgramCouldOpenAFile)
+{
+    touch(QStringLiteral("top.txt"));
+    createWindows();
+    shell.hasPrograms = false;
+    auto* note = control<QLabel>(*Form1, "lblNote");
+    EXPECT_FALSE(note->isVisibleTo(Form1.get()));
+
+    dialogs.onSaveDialog = [](QFileDialog& dialog) {
+        dialog.selectFile(QStringLiteral("list"));
+        return true;
+    };
+    QTest::mouseClick(control<QToolButton>(*Form1, "cmdSave"), Qt::LeftButton);
+    const QString saved = QDir::current().absoluteFilePath(QStringLiteral("list.txt"));
+    EXPECT_EQ(control<QLabel>(*Form1, "lblFile")->text(), saved);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(QFile::exists(saved));
+    EXPECT_TRUE(note->isVisibleTo(Form1.get()));
+    EXPECT_TRUE(note->text().startsWith(QStringLiteral("No program could open")));
+    EXPECT_TRUE(note->text().contains(QStringLiteral("list.txt"))) << note->text().toStdString();
+    EXPECT_EQ(note->toolTip(), saved);
+
+    QTest::mouseClick(control<QToolButton>(*Form1, "cmdHelp"), Qt::LeftButton);
+    EXPECT_EQ(note->toolTip(), helpFilePath());
+    QTest::mouseClick(control<QToolButton>(*Form1, "SpeedButton2"), Qt::LeftButton);
+    EXPECT_EQ(note->toolTip(), helpPageAddress(kProgramSection));
+    // A program found again: the note goes.
+    shell.hasPrograms = true;
+    QTest::mouseClick(control<QToolButton>(*Form1, "cmdHelp"), Qt::LeftButton);
+    EXPECT_FALSE(note->isVisibleTo(Form1.get()));
+
+    // In the About dialog, the note stands in the dialog itself.
+    shell.hasPrograms = false;
+    auto* aboutNote = control<QLabel>(*frmAbout, "lblNote");
+    QTest::mouseClick(control<QLabel>(*frmAbout, "Label8"), Qt::LeftButton);
+    EXPECT_TRUE(aboutNote->isVisibleTo(frmAbout.get()));
+    EXPECT_TRUE(aboutNote->text().contains(helpPageAddress(kSupportSection)));
+    EXPECT_FALSE(note->isVisibleTo(Form1.get()));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// A volume mounted or unmounted while the program runs shows in the volume list, or leaves
+// it, at once; the tree leaves a volume that goes for the one that holds its folder now.
+TEST_F(MainWindowTest, TheVolumeListFollowsMountsAndUnmounts)
+{
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("mnt")));
+    const QString point = QDir::current().absoluteFilePath(QStringLiteral("mnt"));
+    createWindows();
+    auto* volumes = control<QComboBox>(*Form1, "DCB1");
+    const QString startRoot = volumes->currentData().toString();
+    if (::mount("zintrel-test", point.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        QString point;
+        ~Unmount() { ::umount2(point.toLocal8Bit().constData(), MNT_DETACH); }
+    } unmountAtEnd{point};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return volumes->findData(point) >= 0; }, 5000));
+    EXPECT_EQ(volumes->currentData().toString(), startRoot); // the choice stays
+
+    volumes->setCurrentIndex(volumes->findData(point));
+    EXPECT_EQ(Form1->selectedFolder(), point.toLocal8Bit());
+    ASSERT_EQ(::umount2(point.toLocal8Bit().constData(), 0), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return volumes->findData(point) < 0; }, 5000));
+    EXPECT_EQ(volumes->currentData().toString(), volumeOf(point).rootPath);
+    // The folder is still there, on the volume that holds it now.
+    EXPECT_EQ(Form1->selectedFolder(), point.toLocal8Bit());
 }
 
 TEST(CentreOnScreenTest, HalvesGoToTheEvenNeighbour)

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -155,6 +156,61 @@ TEST_F(SettingsDialogTest, SpinEditsStepWithinTheirLimits)
     EXPECT_EQ(options.sizeFilterKb, 2500);
     EXPECT_EQ(options.indentSize, 0);
     EXPECT_EQ(options.fieldSpacing, 4);
+}
+
+// Page Up and Page Down move ten steps; a held arrow key (its repeats) speeds up, and a new
+// press starts again at one step.
+TEST_F(SettingsDialogTest, SpinEditsPageAndSpeedUpWhenHeld)
+{
+    QTest::mouseClick(settingsControl<QCheckBox>("chkSpecSize"), Qt::LeftButton);
+    auto* size = settingsControl<QSpinBox>("SpinEdit1");
+    auto hold = [&](Qt::Key key, int repeats) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(size, &press);
+        for (int i = 0; i < repeats; ++i) {
+            QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(size, &repeat);
+        }
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(size, &release);
+    };
+    struct Row {
+        const char* what;
+        std::function<void()> act;
+        int expected;
+    };
+    const Row rows[] = {
+        {"page up", [&] { QTest::keyClick(size, Qt::Key_PageUp); }, 100},
+        {"page up again", [&] { QTest::keyClick(size, Qt::Key_PageUp); }, 200},
+        {"page down", [&] { QTest::keyClick(size, Qt::Key_PageDown); }, 100},
+        {"page down below 0",
+         [&] {
+             QTest::keyClick(size, Qt::Key_PageDown);
+             QTest::keyClick(size, Qt::Key_PageDown);
+         },
+         0},
+        // 10 steps of 10 Kb, 20 of 100 Kb, then 1,000 Kb a step.
+        {"up held for 40 steps", [&] { hold(Qt::Key_Up, 39); }, 10 * 10 + 20 * 100 + 10 * 1000},
+        {"a new press is one step", [&] { QTest::keyClick(size, Qt::Key_Up); }, 12110},
+        {"down held for 12 steps", [&] { hold(Qt::Key_Down, 11); }, 12110 - 10 * 10 - 2 * 100},
+        {"up held for 5 steps", [&] { hold(Qt::Key_Up, 4); }, 11810 + 5 * 10},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        EXPECT_EQ(size->value(), row.expected);
+    }
+    // The ranges hold whatever the speed.
+    auto* indent = settingsControl<QSpinBox>("SpinEdit2");
+    QTest::keyClick(indent, Qt::Key_PageUp);
+    EXPECT_EQ(indent->value(), 10);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(indent, &press);
+    for (int i = 0; i < 40; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(indent, &repeat);
+    }
+    EXPECT_EQ(indent->value(), 0);
 }
 
 // Every field the dialog edits goes into its control and comes back out unchanged, away
@@ -306,10 +362,13 @@ TEST_F(SettingsDialogTest, DatePickersChangeOnlyTheDate)
     EXPECT_EQ(changed.dateTo, (LocalDateTime{2020, 12, 31, 11, 49, 24, 450}));
 }
 
-TEST_F(SettingsDialogTest, ColourDialogOpensOnTheLastChosenColour)
+// Each colour button opens the dialog on its own swatch's colour, the one a choice replaces.
+TEST_F(SettingsDialogTest, ColourDialogOpensOnTheSwatchsOwnColour)
 {
     auto* folderButton = settingsControl<QPushButton>("cmdSelColFold");
     auto* fileButton = settingsControl<QPushButton>("cmdSelColFile");
+    const QColor maroon(128, 0, 0);
+    const QColor navy(0, 0, 128);
     const QColor green(0, 160, 0);
     const QColor orange(255, 128, 0);
     dialogs.colorAnswers = {green, std::nullopt, orange};
@@ -318,12 +377,9 @@ TEST_F(SettingsDialogTest, ColourDialogOpensOnTheLastChosenColour)
     QTest::mouseClick(fileButton, Qt::LeftButton);   // cancelled
     QTest::mouseClick(fileButton, Qt::LeftButton);   // orange for files
     QTest::mouseClick(folderButton, Qt::LeftButton); // cancelled (no answers left)
+    QTest::mouseClick(fileButton, Qt::LeftButton);   // cancelled
 
-    ASSERT_EQ(dialogs.colorDialogOpenedOn.size(), 4);
-    EXPECT_EQ(dialogs.colorDialogOpenedOn[0], QColor(Qt::black));
-    EXPECT_EQ(dialogs.colorDialogOpenedOn[1], green);
-    EXPECT_EQ(dialogs.colorDialogOpenedOn[2], green);
-    EXPECT_EQ(dialogs.colorDialogOpenedOn[3], orange);
+    EXPECT_EQ(dialogs.colorDialogOpenedOn, (QList<QColor>{maroon, navy, navy, green, orange}));
     ListingOptions options = frmOptions->options();
     EXPECT_EQ(options.folderColor, (RgbColor{0, 160, 0}));
     EXPECT_EQ(options.fileColor, (RgbColor{255, 128, 0}));

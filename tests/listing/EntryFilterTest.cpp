@@ -16,63 +16,6 @@
 namespace zintrel {
 namespace {
 
-TEST(MatchesMask, BaseNameAndExtensionRules)
-{
-    struct Case {
-        const char* name;
-        const char* mask;
-        bool expected;
-    } cases[] = {
-        {"NOTES.TXT", "*.TXT", true},
-        {"A.B.TXT", "*.TXT", true},
-        {"TXT", "*.TXT", false},
-        {"NOTES.TXT", "NOTES.*", true},
-        {"NOTES.", "NOTES.*", true},
-        {"NOTES", "NOTES.*", true},
-        {"NOTES.OLD.TXT", "NOTES.*", false},
-        {"README", "*.", true},
-        {"NOTES.", "*.", true},
-        {"NOTES.TXT", "*.", false},
-        {".BASHRC", ".*", true},        // empty base name
-        {"LETTER.DOT", " *.DOT", true}, // what stands before "*." is not looked at
-        {"LETTER.DOT", "*.DOT ", false},
-        {"LETTER.DOT", " LETTER.DOT", false},
-        {" LETTER.DOT", " LETTER.DOT", true},
-        {"NOTES.TXT", "*", false},
-        {"*", "*", true},
-        {"?", "?", true},
-        {"NOTES.TXT", "N?TES.TXT", false},
-        {"DATA.TAR.GZ", "DATA.TAR.*", true},
-        {"DATA.TAR.GZ", "DATA.*", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(matchesMask(c.name, c.mask), c.expected) << "name \"" << c.name << "\", mask \"" << c.mask << "\"";
-}
-
-TEST(BuildMaskList, SplitsAtSemicolonsKeepsBlanksAndCuts)
-{
-    using Masks = std::vector<std::string>;
-    struct Case {
-        std::string text;
-        Masks expected;
-    } cases[] = {
-        {"", {}},
-        {"*.doc; *.dot", {"*.DOC", " *.DOT"}},
-        {"*.doc;", {"*.DOC"}},
-        {"*.doc;;", {"*.DOC", ""}},
-        {";", {""}},
-        {"a;;b", {"A", "", "B"}},
-        {"*.*", {}},
-        {"*.txt;*.*", {}},
-        {"x*.*y; *.doc", {}},
-        {" *.txt ", {" *.TXT "}},
-        {"abcdefghijklmnopqrstuvwxy", {"ABCDEFGHIJKLMNOPQRST"}},
-        {"1;2;3;4;5;6;7;8;9;10;11;12", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(buildMaskList(c.text), c.expected) << "\"" << c.text << "\"";
-}
-
 TEST(BuildAttributeMask, EachExcludeFlagTakesOnlyItsOwnBit)
 {
     struct Case {
@@ -421,7 +364,8 @@ TEST(EntryFilter, MasksHideFoldersWhateverTheirName)
         {"", "LLLLLLLLLL"},          {"*.txt", "LLLHHHLHHL"}, // the folder docs.txt gets no line but is entered
         {"NOTES.*", "LHHHHLHHHH"},   {"*.", "HHHHLLHLHH"},       {"*.doc; *.dot", "HHHLHHHHHH"},
         {"*.txt;*.*", "LLLLLLLLLL"}, {"readme;", "HHHHLHHHHH"},  {";", "HHHHHHHHHH"},
-        {"*", "HHHHHHHHHH"},         {"docs.txt", "HHHHHHHHHH"}, {"abcdefghijklmnopqrstuvwxy", "HHHHHHHLHH"},
+        {"*", "LLLLLLLLHL"},         {"docs.txt", "HHHHHHHHHH"}, {"abcdefghijklmnopqrstuvwxy", "HHHHHHHLHH"},
+        {"*.txt; r*", "LLLHLHLHHL"}, {"notes*", "LLHHHLLHHH"},   {"?????", "HHHHHHHHHL"},
     };
     for (const Case& c : cases) {
         ListingOptions options = test::startOptions();
