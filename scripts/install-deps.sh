@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-liberation2 fonts-dejavu-core fonts-noto-cjk fonts-symbola fonts-noto-color-emoji
   poppler-utils mupdf-tools xvfb xauth x11-utils
-  enscript ghostscript time bc
+  enscript ghostscript time bc fontconfig libhpdf-dev
   bindfs
 )
 
