@@ -14,21 +14,32 @@ void appendInteger(std::string& out, std::int64_t value)
 
 void appendPdfNumber(std::string& out, double value, int decimals)
 {
-    double scale = 1;
+    std::int64_t scale = 1;
     for (int i = 0; i < decimals; ++i)
         scale *= 10;
-    const std::int64_t scaled = std::llround(value * scale);
-    if (scaled == 0) {
+    // The whole part apart from the fraction: value * scale would lose the last digits of a
+    // large value, and not fit 64 bits beyond.
+    const double magnitude = std::abs(value);
+    double whole = std::trunc(magnitude);
+    std::int64_t fraction = std::llround((magnitude - whole) * static_cast<double>(scale));
+    if (fraction == scale) {
+        whole += 1;
+        fraction = 0;
+    }
+    if (whole == 0 && fraction == 0) {
         out += '0';
         return;
     }
-    std::int64_t magnitude = scaled < 0 ? -scaled : scaled;
-    if (scaled < 0)
+    if (value < 0)
         out += '-';
-    const auto whole = static_cast<std::int64_t>(magnitude / static_cast<std::int64_t>(scale));
-    std::int64_t fraction = magnitude % static_cast<std::int64_t>(scale);
-    if (whole != 0)
-        appendInteger(out, whole);
+    char buffer[400]; // the largest double has 309 digits
+    constexpr double kBeyondInt64 = 9223372036854775808.0;
+    if (whole != 0 && whole < kBeyondInt64) {
+        appendInteger(out, static_cast<std::int64_t>(whole));
+    } else if (whole != 0) {
+        auto result = std::to_chars(buffer, buffer + sizeof buffer, whole, std::chars_format::fixed, 0);
+        out.append(buffer, result.ptr);
+    }
     if (fraction == 0)
         return;
     int digits = decimals;
@@ -37,7 +48,6 @@ void appendPdfNumber(std::string& out, double value, int decimals)
         --digits;
     }
     out += '.';
-    char buffer[24];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, fraction);
     const auto written = static_cast<int>(result.ptr - buffer);
     out.append(static_cast<std::size_t>(digits - written), '0');

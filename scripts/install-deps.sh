@@ -9,7 +9,7 @@ packages=(
   libqpdf-dev qpdf
   libharfbuzz-dev libfontconfig-dev libfribidi-dev zlib1g-dev
   libgtest-dev libgmock-dev
-  fonts-liberation2 fonts-dejavu-core fonts-noto-cjk fonts-symbola fonts-noto-color-emoji
+  fonts-liberation2 fonts-urw-base35 fonts-dejavu-core fonts-noto-cjk fonts-symbola fonts-noto-color-emoji
   poppler-utils mupdf-tools xvfb xauth x11-utils
   enscript ghostscript time bc fontconfig libhpdf-dev
   bindfs

@@ -1,11 +1,11 @@
 // Strings and a stream encrypted by PdfEncryption into a document written here by hand,
 // then opened and decrypted by libqpdf.
 
-#include "pdfrewrite/PdfEncryption.h"
+#include "pdfwrite/PdfEncryption.h"
 
-#include "HandMadePdf.h"
-#include "pdfrewrite/PdfPermissions.h"
-#include "pdfrewrite/PdfTokens.h"
+#include "WrittenPdf.h"
+#include "pdfwrite/PdfPermissions.h"
+#include "pdfwrite/PdfSyntax.h"
 
 #include <qpdf/QPDFExc.hh>
 

@@ -1,4 +1,7 @@
-#include "HandMadePdf.h"
+#include "WrittenPdf.h"
+
+#include "pdfwrite/PdfEncryption.h"
+#include "pdfwrite/PdfSyntax.h"
 
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/QPDFExc.hh>
@@ -21,9 +24,9 @@
 
 namespace zintrel::test {
 
-std::string streamBody(const std::string& data, const std::string& entries)
+std::string streamBody(const std::string& data)
 {
-    return "<< /Length " + std::to_string(data.size()) + entries + " >>\nstream\n" + data + "\nendstream";
+    return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
 }
 
 std::string classicPdf(const std::vector<HandObject>& objects, const std::string& trailerEntries)
@@ -52,39 +55,11 @@ std::string classicPdf(const std::vector<HandObject>& objects, const std::string
     return pdf;
 }
 
-std::string sampleDrawing(const std::string& content)
+MemoryFile::MemoryFile()
+    : m_fd(::memfd_create("zintrel-pdfwrite", MFD_CLOEXEC))
 {
-    const std::string metadata = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta "
-                                 "xmlns:x='adobe:ns:meta/'/><?xpacket end='w'?>";
-    return classicPdf(
-        {
-            {1, "<< /Type /Catalog /Pages 3 0 R /Metadata 7 0 R >>"},
-            {2, "<< /Producer (Qt 6.4.2) /Title <FEFF004C00E9> /Creator (a\\(b\\)) >>"},
-            {4, "<< /Type /Page /Parent 3 0 R /MediaBox [0 0 200 100] /Contents 5 0 R /Resources << >> >>"},
-            {5, "<< /Length 6 0 R >>\nstream\n" + content + "\nendstream"},
-            {6, std::to_string(content.size())},
-            {3, "<< /Type /Pages /Kids [4 0 R] /Count 1 >>"},
-            {7, streamBody(metadata, " /Type /Metadata /Subtype /XML")},
-        },
-        "/Root 1 0 R /Info 2 0 R");
-}
-
-MemoryFile::MemoryFile(const std::string& contents)
-    : m_fd(::memfd_create("zintrel-pdfrewrite", MFD_CLOEXEC))
-{
-    if (!m_fd) {
+    if (!m_fd)
         ADD_FAILURE() << "memfd_create: " << std::strerror(errno);
-        return;
-    }
-    for (std::size_t done = 0; done < contents.size();) {
-        const ssize_t n
-            = ::pwrite(m_fd.get(), contents.data() + done, contents.size() - done, static_cast<off_t>(done));
-        if (n <= 0) {
-            ADD_FAILURE() << "pwrite: " << std::strerror(errno);
-            return;
-        }
-        done += static_cast<std::size_t>(n);
-    }
 }
 
 std::string MemoryFile::contents() const
@@ -104,6 +79,57 @@ std::string MemoryFile::contents() const
         done += static_cast<std::size_t>(n);
     }
     return bytes;
+}
+
+namespace {
+
+std::string reference(int number) { return std::to_string(number) + " 0 R"; }
+
+} // namespace
+
+SmallDocument::SmallDocument(int pageCount, PdfEncryption* encryption, const CancelToken& cancel)
+    : m_out(m_file.fd(), "small document.pdf")
+    , m_encryption(encryption)
+    , m_writer(m_out, encryption, cancel)
+{
+    m_catalog = m_writer.newNumber();
+    m_tree = m_writer.newNumber();
+    m_info = m_writer.newNumber();
+    m_content = m_writer.newNumber();
+    for (int i = 0; i < pageCount; ++i)
+        m_pages.push_back(m_writer.newNumber());
+    if (encryption)
+        m_encrypt = m_writer.newNumber();
+}
+
+std::string SmallDocument::finish(const std::string& content, const std::string& resources,
+                                  const std::string& catalogEntries, const std::string& title,
+                                  const std::string& contentEntries)
+{
+    m_writer.stream(m_content, contentEntries, content);
+    std::string kids;
+    for (int page : m_pages)
+        kids += reference(page) + " ";
+    m_writer.object(m_tree,
+                    "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(m_pages.size()) + " /Resources << "
+                        + resources + " >> >>");
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        std::string page = "<< /Type /Page /Parent " + reference(m_tree) + " /MediaBox [0 0 200 100]";
+        if (i == 0)
+            page += " /Contents " + reference(m_content);
+        m_writer.object(m_pages[i], page + " >>");
+    }
+    std::string catalog = "<< /Type /Catalog /Pages " + reference(m_tree) + " " + catalogEntries;
+    if (m_encryption)
+        catalog += " /Extensions << /ADBE << /BaseVersion /1.7 /ExtensionLevel 8 >> >>";
+    m_writer.object(m_catalog, catalog + " >>");
+    m_writer.ownObject(m_info, "<< /Title " + m_writer.string(textStringBytes(title)) + " >>");
+    if (m_encryption)
+        m_writer.ownObject(m_encrypt, m_encryption->dictionary());
+    const std::string id = m_encryption ? m_encryption->documentId() : std::string("0123456789abcdef");
+    m_writer.finish(m_catalog, m_info, m_encryption ? std::optional<int>(m_encrypt) : std::nullopt, id);
+    m_out.flush();
+    return m_file.contents();
 }
 
 ReadBack::ReadBack(std::string bytes, const std::string& password)
@@ -150,13 +176,21 @@ std::vector<std::string> ReadBack::pageContents()
     std::vector<std::string> contents;
     for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*m_pdf).getAllPages()) {
         std::string data;
-        for (QPDFObjectHandle& stream : page.getPageContents()) {
-            std::shared_ptr<Buffer> buffer = stream.getStreamData(qpdf_dl_all);
-            data.append(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
-        }
+        for (QPDFObjectHandle& stream : page.getPageContents())
+            data += decodedData(stream);
         contents.push_back(data);
     }
     return contents;
+}
+
+std::string decodedData(QPDFObjectHandle stream)
+{
+    if (!stream.isStream()) {
+        ADD_FAILURE() << "not a stream: " << stream.unparse();
+        return {};
+    }
+    std::shared_ptr<Buffer> buffer = stream.getStreamData(qpdf_dl_all);
+    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
 }
 
 } // namespace zintrel::test
