@@ -1,6 +1,8 @@
 #include "OutputFormats.h"
 
 #include "Capitals.h"
+#include "CsvListing.h"
+#include "JsonListing.h"
 #include "ListingOptions.h"
 #include "ListingOutput.h"
 #include "ListingRun.h"
@@ -30,6 +32,16 @@ std::unique_ptr<ListingOutput> makeText(const OutputSetup& setup, const SaveEnvi
     return makeTextListing(setup);
 }
 
+std::unique_ptr<ListingOutput> makeCsv(const OutputSetup& setup, const SaveEnvironment&)
+{
+    return makeCsvListing(setup);
+}
+
+std::unique_ptr<ListingOutput> makeJson(const OutputSetup& setup, const SaveEnvironment&)
+{
+    return makeJsonListing(setup);
+}
+
 // The PDF output comes from the program that runs the save, which may have none.
 std::unique_ptr<ListingOutput> makePdf(const OutputSetup& setup, const SaveEnvironment& environment)
 {
@@ -41,6 +53,8 @@ std::unique_ptr<ListingOutput> makePdf(const OutputSetup& setup, const SaveEnvir
 constexpr OutputFormat kFormats[] = {
     {OutputType::Text, "txt", ".txt", "Text File (*.txt)", noRefusal, makeText},
     {OutputType::Pdf, "pdf", ".pdf", "PDF File (*.pdf)", pdfRefusal, makePdf},
+    {OutputType::Csv, "csv", ".csv", "CSV File (*.csv)", noRefusal, makeCsv},
+    {OutputType::Json, "json", ".json", "JSON File (*.json)", noRefusal, makeJson},
 };
 
 } // namespace

@@ -13,6 +13,7 @@ packages=(
   poppler-utils mupdf-tools xvfb xauth x11-utils
   enscript ghostscript time bc fontconfig libhpdf-dev
   bindfs
+  tree jq libreoffice-calc-nogui python3
 )
 
 missing=()
