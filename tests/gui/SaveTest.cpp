@@ -190,6 +190,33 @@ TEST_F(SaveTest, DialogProposesZintrel1FirstThenTheLastNameAndType)
     EXPECT_TRUE(shell.opened.isEmpty());
 }
 
+// The dialog offers every format of the table by its file type, and the one chosen writes
+// the file with its extension completed.
+TEST_F(SaveTest, CsvAndJsonAreChosenByTheirFileTypes)
+{
+    QTest::mouseClick(control<QCheckBox>(*Form1, "chkOpenAfter"), Qt::LeftButton);
+    struct Row {
+        QString filter;
+        QString file;
+        std::string start;
+    };
+    for (const Row& row : {Row{QStringLiteral("CSV File (*.csv)"), QStringLiteral("chosen.csv"), "Name,Size (bytes),"},
+                           Row{QStringLiteral("JSON File (*.json)"), QStringLiteral("chosen.json"), "{\"listing\":"}}) {
+        QStringList offered;
+        dialogs.onSaveDialog = [&](QFileDialog& dialog) {
+            offered = dialog.nameFilters();
+            dialog.selectNameFilter(row.filter);
+            dialog.selectFile(target(QStringLiteral("chosen")));
+            return true;
+        };
+        pressSave();
+        EXPECT_TRUE(offered.contains(row.filter)) << offered.join(QStringLiteral("; ")).toStdString();
+        const std::string written = readFile(local(target(row.file)));
+        EXPECT_TRUE(written.starts_with(row.start)) << written.substr(0, 40);
+        EXPECT_NE(written.find("notes.txt"), std::string::npos);
+    }
+}
+
 TEST_F(SaveTest, CompletedNameThatExistsIsReplacedOnlyAfterAsking)
 {
     const QString existing = target(QStringLiteral("kept.txt"));
