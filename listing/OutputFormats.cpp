@@ -1,6 +1,7 @@
 #include "OutputFormats.h"
 
 #include "Capitals.h"
+#include "HtmlListing.h"
 #include "ListingOptions.h"
 #include "ListingOutput.h"
 #include "ListingRun.h"
@@ -23,6 +24,11 @@ std::string pdfRefusal(const ListingOptions& options, const SaveEnvironment& env
     return environment.pdfOutput ? environment.pdfOutput->refusal(options) : std::string();
 }
 
+std::unique_ptr<ListingOutput> makeHtml(const OutputSetup& setup, const SaveEnvironment&)
+{
+    return makeHtmlListing(setup);
+}
+
 std::string noRefusal(const ListingOptions&, const SaveEnvironment&) { return {}; }
 
 std::unique_ptr<ListingOutput> makeText(const OutputSetup& setup, const SaveEnvironment&)
@@ -41,6 +47,7 @@ std::unique_ptr<ListingOutput> makePdf(const OutputSetup& setup, const SaveEnvir
 constexpr OutputFormat kFormats[] = {
     {OutputType::Text, "txt", ".txt", "Text File (*.txt)", noRefusal, makeText},
     {OutputType::Pdf, "pdf", ".pdf", "PDF File (*.pdf)", pdfRefusal, makePdf},
+    {OutputType::Html, "html", ".html", "HTML File (*.html)", noRefusal, makeHtml},
 };
 
 } // namespace

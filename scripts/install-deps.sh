@@ -13,6 +13,7 @@ packages=(
   poppler-utils mupdf-tools xvfb xauth x11-utils
   enscript ghostscript time bc fontconfig libhpdf-dev
   bindfs
+  chromium chromium-driver python3-selenium tree
 )
 
 missing=()
