@@ -140,13 +140,14 @@
       }
     }
   }
-  var hits = [], current = -1, kOpenAtMost = 200;
+  var hits = [], current = -1, searched = '', kOpenAtMost = 200;
   function clearHits() {
     var old = tree.querySelectorAll('.hit');
     for (var i = 0; i < old.length; ++i) old[i].classList.remove('hit');
   }
   function search() {
-    var needle = q.value.trim().toLowerCase();
+    searched = q.value;
+    var needle = searched.trim().toLowerCase();
     clearHits();
     hits = [];
     current = -1;
@@ -177,14 +178,14 @@
   q.addEventListener('keydown', function (e) {
     if (e.key === 'Enter') {
       clearTimeout(timer);
-      if (!hits.length) search();
+      if (q.value !== searched) search();
       if (hits.length) { current = (current + 1) % hits.length; hits[current].focus(); }
       e.preventDefault();
     }
   });
 
   function visibleRows() {
-    return Array.prototype.filter.call(tree.querySelectorAll('.r'), function (r) { return r.offsetParent !== null; });
+    return Array.prototype.filter.call(tree.querySelectorAll('.r'), function (r) { return r.checkVisibility(); });
   }
   tree.addEventListener('keydown', function (e) {
     var row = e.target;
