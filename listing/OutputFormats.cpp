@@ -3,6 +3,7 @@
 #include "Capitals.h"
 #include "CsvListing.h"
 #include "JsonListing.h"
+#include "HtmlListing.h"
 #include "ListingOptions.h"
 #include "ListingOutput.h"
 #include "ListingRun.h"
@@ -23,6 +24,11 @@ std::string pdfRefusal(const ListingOptions& options, const SaveEnvironment& env
     if (options.pdfSecurity && options.pdfPassword.size() > kMaxPasswordBytes)
         return kPasswordTooLongMessage;
     return environment.pdfOutput ? environment.pdfOutput->refusal(options) : std::string();
+}
+
+std::unique_ptr<ListingOutput> makeHtml(const OutputSetup& setup, const SaveEnvironment&)
+{
+    return makeHtmlListing(setup);
 }
 
 std::string noRefusal(const ListingOptions&, const SaveEnvironment&) { return {}; }
@@ -55,6 +61,7 @@ constexpr OutputFormat kFormats[] = {
     {OutputType::Pdf, "pdf", ".pdf", "PDF File (*.pdf)", pdfRefusal, makePdf},
     {OutputType::Csv, "csv", ".csv", "CSV File (*.csv)", noRefusal, makeCsv},
     {OutputType::Json, "json", ".json", "JSON File (*.json)", noRefusal, makeJson},
+    {OutputType::Html, "html", ".html", "HTML File (*.html)", noRefusal, makeHtml},
 };
 
 } // namespace

@@ -13,7 +13,7 @@ struct ListingOptions;
 struct OutputSetup;
 struct SaveEnvironment;
 
-enum class OutputType { Text, Pdf, Csv, Json };
+enum class OutputType { Text, Pdf, Csv, Json, Html };
 
 inline constexpr const char* kPasswordMessage = "Passwords do not match or not entered. Save operation aborted.";
 inline constexpr const char* kPasswordTooLongMessage

@@ -14,6 +14,7 @@ packages=(
   enscript ghostscript time bc fontconfig libhpdf-dev
   bindfs
   tree jq libreoffice-calc-nogui python3
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
