@@ -191,7 +191,10 @@ void applySettingsFile(const std::string& path, ListingOptions& options, std::st
         const Setting* setting = settingNamed(key);
         if (!setting)
             usageError(where + "unknown key '" + key + "'");
-        applySetting(*setting, line.substr(equals + 1), options, fontFace, fontSize, where);
+        std::string value = line.substr(equals + 1);
+        value.erase(0, value.find_first_not_of(" \t"));
+        value.erase(value.find_last_not_of(" \t") + 1);
+        applySetting(*setting, value, options, fontFace, fontSize, where);
     }
 }
 
