@@ -497,8 +497,6 @@ int main(int argc, char** argv)
             result = ListingRun::execute(*plan, environment, ui, showProgress ? &terminalProgress : nullptr, g_cancel);
         },
         errorText);
-    if (showProgress)
-        std::fputc('\n', stderr);
     for (const std::string& text : ui.messages)
         std::cerr << "zintrel-list: " << text << '\n';
     if (outcome == SaveOutcome::Cancelled || g_cancel.raised()) {
