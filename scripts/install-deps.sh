@@ -12,7 +12,7 @@ packages=(
   fonts-liberation2 fonts-urw-base35 fonts-dejavu-core fonts-noto-cjk fonts-symbola fonts-noto-color-emoji
   poppler-utils mupdf-tools xvfb xauth x11-utils
   enscript ghostscript time bc fontconfig libhpdf-dev
-  bindfs
+  bindfs libcli11-dev
   tree jq libreoffice-calc-nogui python3
   chromium chromium-driver python3-selenium
 )
