@@ -2,7 +2,7 @@
 // the same engine as the windows, with the user's answers given on the command line.
 
 #include "OptionsFile.h"
-#include "PdfPlugin.h"
+#include "PdfModule.h"
 #include "listing/ListingRun.h"
 #include "listing/OutputFormats.h"
 #include "listing/ScriptedUi.h"
@@ -18,8 +18,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-
-#include <dlfcn.h>
 
 using namespace zintrel;
 
@@ -76,32 +74,6 @@ int usage()
     std::cerr << kUsageRest;
     return kExitError;
 }
-
-// The PDF module beside this program, started for one save and stopped after it.
-class PdfModule {
-public:
-    const OutputMaker* start(int argc, char** argv)
-    {
-        std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-        std::string module = (self.parent_path() / kPdfPluginName).string();
-        void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        auto* start = handle ? reinterpret_cast<decltype(&zintrelStartPdf)>(::dlsym(handle, kPdfPluginStart)) : nullptr;
-        m_stop = handle ? reinterpret_cast<decltype(&zintrelStopPdf)>(::dlsym(handle, kPdfPluginStop)) : nullptr;
-        if (!start || !m_stop) {
-            std::cerr << "zintrel-bench: no PDF output: " << ::dlerror() << '\n';
-            return nullptr;
-        }
-        return start(argc, argv);
-    }
-    ~PdfModule()
-    {
-        if (m_stop)
-            m_stop();
-    }
-
-private:
-    decltype(&zintrelStopPdf) m_stop = nullptr;
-};
 
 } // namespace
 
@@ -165,9 +137,12 @@ int main(int argc, char** argv)
     // Qt comes up only for a PDF, so text listings are timed without it.
     PdfModule pdfModule;
     if (format->type == OutputType::Pdf) {
-        environment.pdfOutput = pdfModule.start(argc, argv);
-        if (!environment.pdfOutput)
+        std::string error;
+        environment.pdfOutput = pdfModule.start({PdfModule::besideProgram()}, argc, argv, error);
+        if (!environment.pdfOutput) {
+            std::cerr << "zintrel-bench: no PDF output: " << error << '\n';
             return kExitError;
+        }
     }
 
     ScriptedUi ui;

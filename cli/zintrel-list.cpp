@@ -2,6 +2,7 @@
 // checks; the settings come from long options and a settings file instead of the dialog.
 
 #include "bench/OptionsFile.h"
+#include "bench/PdfModule.h"
 #include "bench/PdfPlugin.h"
 #include "listing/ListingProgress.h"
 #include "listing/ListingRun.h"
@@ -28,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include <dlfcn.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -296,38 +296,6 @@ private:
     std::int64_t m_calls = 0;
 };
 
-class PdfModule {
-public:
-    const OutputMaker* start(char* argv0)
-    {
-        std::vector<std::filesystem::path> places;
-        std::error_code error;
-        std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-        if (!error)
-            places.push_back(self.parent_path() / kPdfPluginName);
-        places.push_back(std::filesystem::path(ZINTREL_PDF_PLUGIN_BUILD_DIR) / kPdfPluginName);
-        places.push_back(std::filesystem::path(ZINTREL_PDF_PLUGIN_INSTALL_DIR) / kPdfPluginName);
-        void* handle = nullptr;
-        for (const auto& place : places)
-            if (std::filesystem::exists(place) && (handle = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL)))
-                break;
-        auto* start = handle ? reinterpret_cast<decltype(&zintrelStartPdf)>(::dlsym(handle, kPdfPluginStart)) : nullptr;
-        m_stop = handle ? reinterpret_cast<decltype(&zintrelStopPdf)>(::dlsym(handle, kPdfPluginStop)) : nullptr;
-        if (!start || !m_stop)
-            return nullptr;
-        char* args[] = {argv0, nullptr};
-        return start(1, args);
-    }
-    ~PdfModule()
-    {
-        if (m_stop)
-            m_stop();
-    }
-
-private:
-    decltype(&zintrelStopPdf) m_stop = nullptr;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -448,8 +416,14 @@ int main(int argc, char** argv)
         environment.dateTimeFormat.timeFormat = timeFormat;
     environment.clock = [clock] { return clock; };
     PdfModule pdfModule;
-    if (format->type == OutputType::Pdf)
-        environment.pdfOutput = pdfModule.start(argv[0]);
+    if (format->type == OutputType::Pdf) {
+        std::string error; // without the module, the save refuses the PDF with its own message
+        char* args[] = {argv[0], nullptr};
+        environment.pdfOutput = pdfModule.start(
+            {PdfModule::besideProgram(), std::filesystem::path(ZINTREL_PDF_PLUGIN_BUILD_DIR) / kPdfPluginName,
+             std::filesystem::path(ZINTREL_PDF_PLUGIN_INSTALL_DIR) / kPdfPluginName},
+            1, args, error);
+    }
 
     // Standard output: the listing is written to a file of our own, then copied out.
     std::string target = output;
