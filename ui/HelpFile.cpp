@@ -7,13 +7,21 @@
 
 namespace zintrel {
 
+QString firstHelpFile(const QStringList& folders, const QString& fallbackFolder)
+{
+    const QString name = QString::fromLatin1(kHelpFileName);
+    for (const QString& folder : folders) {
+        QString candidate = QDir(folder).absoluteFilePath(name);
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return QDir(fallbackFolder).absoluteFilePath(name);
+}
+
 QString helpFilePath()
 {
-    QString name = QString::fromLatin1(kHelpFileName);
-    QString besideProgram = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
-    if (QFileInfo(besideProgram).isFile())
-        return besideProgram;
-    return QDir::current().absoluteFilePath(name);
+    return firstHelpFile({QCoreApplication::applicationDirPath(), QStringLiteral(ZINTREL_DOC_DIR)},
+                         QDir::currentPath());
 }
 
 QString helpPageAddress(const char* section)

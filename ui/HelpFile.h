@@ -1,13 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace zintrel {
 
 inline constexpr const char* kHelpFileName = "Zintrel.html";
 
-// The help page to open: the one beside the program when it is there, else the one in the
-// current folder (which then may be missing; opening it fails silently).
+// The help page in the first of the folders that holds it, else the one in fallbackFolder
+// (which then may be missing; opening it fails silently).
+QString firstHelpFile(const QStringList& folders, const QString& fallbackFolder);
+
+// The help page to open: the one beside the program, else the installed one in the
+// package's documentation folder, else the one in the current folder.
 QString helpFilePath();
 
 // The file:// address of a section of that page (section: the id of its heading), which

@@ -160,7 +160,7 @@ QString folderReadError(const QByteArray& path)
 
 } // namespace
 
-TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput)
+TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput, const QByteArray& startFolder)
     : m_dialogs(dialogs)
     , m_shell(std::make_unique<ReportingShellOpen>(
           shell, [this](const QString& fileOrAddress) { showNoProgramNote(fileOrAddress); }))
@@ -172,7 +172,7 @@ TForm1::TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOut
     makeGrowingDialogFrame(*this, kClientSize);
 
     buildButtonRow();
-    buildFolderPickers();
+    buildFolderPickers(startFolder.isEmpty() ? currentFolder() : startFolder);
     buildShortcuts();
 
     m_targetDialog = std::make_unique<SaveTargetDialog>(m_dialogs, this);
@@ -211,7 +211,7 @@ void TForm1::buildButtonRow()
     Panel1->setLineWidth(1);
 }
 
-void TForm1::buildFolderPickers()
+void TForm1::buildFolderPickers(const QByteArray& start)
 {
     DCB1 = new QComboBox(this);
     DCB1->setObjectName(QStringLiteral("DCB1"));
@@ -287,7 +287,7 @@ void TForm1::buildFolderPickers()
     lblPath->setRightMargin(kRightMargin);
     placeAutoSizeLabel(*lblPath, kPathPlace.rect.x(), kPathPlace.rect.y(), kPathLabelWidth);
 
-    fillVolumeList();
+    fillVolumeList(start);
     connect(m_folderTree, &FolderTreeModel::folderLoaded, this, &TForm1::keepSelectionInSight);
     connect(m_folderTree, &QAbstractItemModel::rowsInserted, this, &TForm1::keepSelectionInSight);
     DO1->installEventFilter(this);
@@ -301,8 +301,7 @@ void TForm1::buildFolderPickers()
     m_fileWatcher = new FolderWatcher(this);
     connect(m_fileWatcher, &FolderWatcher::changed, m_fileModel, &FileListModel::refresh);
 
-    // The listing starts at the folder the program was started in.
-    QByteArray start = currentFolder();
+    // The listing starts at the folder the program was given, or else the one it was started in.
     showVolume(QFile::encodeName(volumeOf(QFile::decodeName(start)).rootPath), start);
     connect(DCB1, &QComboBox::currentIndexChanged, this, &TForm1::DCB1Change);
     m_mountWatcher = new MountWatcher(this);
@@ -325,9 +324,9 @@ void TForm1::buildShortcuts()
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
 }
 
-void TForm1::fillVolumeList()
+void TForm1::fillVolumeList(const QByteArray& startFolder)
 {
-    QString startRoot = volumeOf(QDir::currentPath()).rootPath;
+    QString startRoot = volumeOf(QFile::decodeName(startFolder)).rootPath;
     const QList<Volume> volumes = mountedVolumes();
     for (const Volume& volume : volumes) {
         DCB1->addItem(QIcon(volumeIcon(volume.kind)), volume.text, volume.rootPath);

@@ -40,8 +40,9 @@ class UserDialogs;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // pdfOutput: what PDF saves are written with; null refuses them.
-    TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput);
+    // pdfOutput: what PDF saves are written with; null refuses them. startFolder: the full
+    // path of the folder the window starts on; empty for the current folder.
+    TForm1(UserDialogs& dialogs, ShellOpen& shell, const OutputMaker* pdfOutput, const QByteArray& startFolder = {});
     ~TForm1() override;
 
     // The two dialogs, created after this window.
@@ -71,9 +72,9 @@ protected:
 private:
     void FormCreate();
     void buildButtonRow();
-    void buildFolderPickers();
+    void buildFolderPickers(const QByteArray& start);
     void buildShortcuts();
-    void fillVolumeList();
+    void fillVolumeList(const QByteArray& startFolder);
     void refreshVolumeList();
     void showVolume(const QByteArray& root, const QByteArray& folder);
     void leaveRemovedFolders(const QModelIndex& parent, int first, int last);

@@ -1,6 +1,7 @@
 // Zintrel: writes a listing of a folder tree as a text file or a PDF.
 
 #include "Resources.h"
+#include "StartFolder.h"
 #include "TForm1.h"
 #include "TfrmAbout.h"
 #include "TfrmOptions.h"
@@ -10,13 +11,30 @@
 #include "platform/ShellOpen.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
 #include <QFont>
 #include <QIcon>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <clocale>
 
 using namespace zintrel;
+
+namespace {
+
+// The folder argument as the file system spells it: Qt decodes arguments with the locale,
+// which cannot hold every name, so it is found again among the raw ones.
+QByteArray rawArgument(const QString& decoded, int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (QFile::decodeName(argv[i]) == decoded)
+            return argv[i];
+    return QFile::encodeName(decoded);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -26,7 +44,24 @@ int main(int argc, char** argv)
     std::setlocale(LC_TIME, "");
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Zintrel"));
+    QApplication::setApplicationVersion(QStringLiteral(ZINTREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("zintrel"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes a listing of a folder tree."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("folder"),
+                                 QStringLiteral("The folder to start on (a path or a file:// address); "
+                                                "the current folder when none is given."),
+                                 QStringLiteral("[folder]"));
+    parser.process(app);
+    const QStringList folders = parser.positionalArguments();
+    if (folders.size() > 1)
+        parser.showHelp(2);
+    StartFolder start;
+    if (!folders.isEmpty())
+        start = resolveStartFolder(rawArgument(folders.front(), argc, argv));
     loadResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zintrel.svg")));
     // One look on every desktop: the windows are laid out to the pixel.
@@ -37,10 +72,12 @@ int main(int argc, char** argv)
     WidgetDialogs dialogs;
     DesktopShellOpen shell;
     ListingPdfMaker pdfOutput;
-    TForm1 Form1(dialogs, shell, &pdfOutput);
+    TForm1 Form1(dialogs, shell, &pdfOutput, start.folder);
     TfrmOptions frmOptions(Form1, dialogs);
     TfrmAbout frmAbout(Form1, shell);
     Form1.attachDialogs(frmOptions, frmAbout);
     Form1.show();
+    if (!start.problem.isEmpty())
+        QTimer::singleShot(0, &Form1, [&] { dialogs.showError(&Form1, start.problem); });
     return app.exec();
 }

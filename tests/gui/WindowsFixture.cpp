@@ -14,9 +14,9 @@ void WindowsFixture::SetUp()
     QDir::setCurrent(QDir(m_startDir->path()).canonicalPath());
 }
 
-void WindowsFixture::createWindows()
+void WindowsFixture::createWindows(const QByteArray& folder)
 {
-    Form1 = std::make_unique<TForm1>(dialogs, shell, &pdfOutput);
+    Form1 = std::make_unique<TForm1>(dialogs, shell, &pdfOutput, folder);
     frmOptions = std::make_unique<TfrmOptions>(*Form1, dialogs);
     frmAbout = std::make_unique<TfrmAbout>(*Form1, shell);
     Form1->attachDialogs(*frmOptions, *frmAbout);

@@ -22,8 +22,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Creates the windows; tests may prepare the start folder first.
-    void createWindows();
+    // Creates the windows; tests may prepare the start folder first. folder: the folder the
+    // main window is given to start on.
+    void createWindows(const QByteArray& folder = {});
 
     template <class T> T* control(QWidget& window, const char* name)
     {
