@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Zintrel need, when any
-# of them is missing. Runs apt-get update once, and only when something must be installed.
+# of them is missing, or the packages named as arguments instead. Runs apt-get update once,
+# and only when something must be installed.
 set -euo pipefail
 
 packages=(
@@ -15,7 +16,9 @@ packages=(
   bindfs libcli11-dev
   tree jq libreoffice-calc-nogui python3
   chromium chromium-driver python3-selenium
+  desktop-file-utils appstream
 )
+[[ $# -gt 0 ]] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
