@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+
+#include <filesystem>
 
 namespace zintrel::test {
 
@@ -33,6 +36,9 @@ void WindowsFixture::TearDown()
         leftOver << QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') + widget->objectName();
     EXPECT_TRUE(leftOver.isEmpty()) << leftOver.join(QStringLiteral(", ")).toStdString();
     QDir::setCurrent(m_previousDir);
+    // Byte for byte: QDir cannot remove names that are not valid UTF-8.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(m_startDir->path()).toStdString(), ignored);
     m_startDir.reset();
 }
 
