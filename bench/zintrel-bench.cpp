@@ -3,6 +3,7 @@
 
 #include "OptionsFile.h"
 #include "PdfModule.h"
+#include "RunArguments.h"
 #include "listing/ListingRun.h"
 #include "listing/OutputFormats.h"
 #include "listing/ScriptedUi.h"
@@ -29,27 +30,6 @@ constexpr int kExitError = 2;
 const char* const kUsageRest = "] [--options FILE] [--now YYYY-MM-DDTHH:MM:SS]\n"
                                "                     [--date-format FMT] [--time-format FMT] [--drawing-threads N]\n"
                                "                     FOLDER TARGET\n";
-
-bool parseNow(const char* text, std::time_t& now)
-{
-    std::tm tm{};
-    const char* end = strptime(text, "%Y-%m-%dT%H:%M:%S", &tm);
-    if (!end || *end != '\0')
-        return false;
-    tm.tm_isdst = -1;
-    now = std::mktime(&tm);
-    return true;
-}
-
-// The folder as the folder tree gives it: absolute, with a final "/" only at the root.
-std::string treeSelection(const std::string& folder)
-{
-    std::filesystem::path path = std::filesystem::absolute(folder).lexically_normal();
-    std::string text = path.string();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
-}
 
 // For tests that put a fault at one exact moment of a save: ZINTREL_BENCH_STOP_AT names a
 // step, at which the harness stops itself (SIGSTOP) each time, to be signalled and let go on.
@@ -100,7 +80,7 @@ int main(int argc, char** argv)
         } else if (arg == "--options" && hasValue) {
             optionsPath = argv[++i];
         } else if (arg == "--now" && hasValue) {
-            if (!parseNow(argv[++i], now)) {
+            if (!parseLocalTime(argv[++i], now)) {
                 std::cerr << "zintrel-bench: --now takes YYYY-MM-DDTHH:MM:SS\n";
                 return kExitError;
             }

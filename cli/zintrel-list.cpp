@@ -4,6 +4,7 @@
 #include "bench/OptionsFile.h"
 #include "bench/PdfModule.h"
 #include "bench/PdfPlugin.h"
+#include "bench/RunArguments.h"
 #include "listing/ListingProgress.h"
 #include "listing/ListingRun.h"
 #include "listing/OutputFormats.h"
@@ -198,26 +199,6 @@ void applySettingsFile(const std::string& path, ListingOptions& options, std::st
     }
 }
 
-bool parseNow(const std::string& text, std::time_t& now)
-{
-    std::tm tm{};
-    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
-    if (!end || *end != '\0')
-        return false;
-    tm.tm_isdst = -1;
-    now = std::mktime(&tm);
-    return true;
-}
-
-std::string treeSelection(const std::string& folder)
-{
-    std::filesystem::path path = std::filesystem::absolute(folder).lexically_normal();
-    std::string text = path.string();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
-}
-
 // The first line of a file, without its line end.
 std::string passwordFromFile(const std::string& path)
 {
@@ -354,7 +335,7 @@ int main(int argc, char** argv)
     }
 
     std::time_t clock = std::time(nullptr);
-    if (!now.empty() && !parseNow(now, clock))
+    if (!now.empty() && !parseLocalTime(now, clock))
         usageError("--now takes YYYY-MM-DDTHH:MM:SS");
     std::tm today{};
     localtime_r(&clock, &today);
