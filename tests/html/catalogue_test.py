@@ -5,6 +5,7 @@ Usage: catalogue_test.py ZINTREL_BENCH"""
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -37,6 +38,13 @@ def driver(javascript=True):
     chromedriver = shutil.which('chromedriver')
     if not chrome or not chromedriver:
         raise AssertionError('chromium and chromium-driver are needed (apt-get install chromium chromium-driver)')
+    try:
+        socket.getaddrinfo('localhost', None)
+    except OSError as error:
+        # ChromeDriver and Chromium talk to each other through it; every installed Debian
+        # has it in /etc/hosts, a bare chroot may not.
+        raise AssertionError('the name localhost does not resolve (%s): ChromeDriver needs it; '
+                             'add "127.0.0.1 localhost" to /etc/hosts' % error)
     options = webdriver.ChromeOptions()
     options.binary_location = chrome
     for arg in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=1400,1000'):
