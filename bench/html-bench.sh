@@ -36,6 +36,7 @@ awk -v t="$txt" -v h="$html" -v ts="$(stat -c %s "$out/l.txt")" -v hs="$(stat -c
 import sys, time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 o = webdriver.ChromeOptions()
@@ -55,6 +56,13 @@ q.send_keys('\n')
 WebDriverWait(b, 60, 0.01).until(lambda d: d.find_element(By.ID, 'found').text)
 took = time.time() - s
 print('catalogue: search of one name %.2f s (%s; goal < 1) %s' % (took, b.find_element(By.ID, 'found').text, 'ok' if took < 1 else 'MISSED'))
-print('tree -H: page loaded after %.2f s' % first_shown(sys.argv[2]))
+# tree's page is one flat document of every entry, which Chromium may take many minutes
+# over, or give up on.
+limit = 120
+b.set_page_load_timeout(limit)
+try:
+    print('tree -H: page loaded after %.2f s' % first_shown(sys.argv[2]))
+except WebDriverException as error:
+    print('tree -H: page not shown within %d s (%s)' % (limit, error.msg.splitlines()[0] if error.msg else type(error).__name__))
 b.quit()
 PY
