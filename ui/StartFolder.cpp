@@ -37,7 +37,7 @@ StartFolder resolveStartFolder(const QByteArray& argument)
         }
         path = QByteArray::fromPercentEncoding(path);
     }
-    if (path.isEmpty())
+    if (path.isEmpty() || path.contains('\0'))
         return {{}, refusal(argument, ENOENT)};
 
     char* resolved = ::realpath(path.constData(), nullptr);

@@ -77,6 +77,7 @@ TEST_F(StartFolderTest, WhatCannotBeOpenedIsRefusedWithItsNameAndReason)
         {"file://elsewhere.example.org/srv", QStringLiteral("file://elsewhere.example.org/srv"),
          QStringLiteral("No such file or directory")},
         {"file:///no%20such", QStringLiteral("/no such"), QStringLiteral("No such file or directory")},
+        {"file:///tmp%00/etc", QStringLiteral("file:///tmp%00/etc"), QStringLiteral("No such file or directory")},
         {"", QString(), QStringLiteral("No such file or directory")},
     };
     for (const auto& row : rows) {
