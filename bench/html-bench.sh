@@ -33,7 +33,7 @@ awk -v t="$txt" -v h="$html" -v ts="$(stat -c %s "$out/l.txt")" -v hs="$(stat -c
   printf "html / txt size: %.2f (goal <= 1.5) %s\n", hs / ts, (hs / ts <= 1.5 ? "ok" : "MISSED")
 }'
 /usr/bin/python3 - "$out/l.html" "$out/tree.html" <<'PY'
-import sys, time
+import os, sys, time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.common.exceptions import WebDriverException
@@ -42,7 +42,10 @@ from selenium.webdriver.support.ui import WebDriverWait
 o = webdriver.ChromeOptions()
 for a in ('--headless=new', '--no-sandbox', '--disable-gpu'):
     o.add_argument(a)
-b = webdriver.Chrome(options=o, service=Service('/usr/bin/chromedriver'))
+# Chromium's temporary folders go with the bench's own.
+scratch = os.path.join(os.path.dirname(sys.argv[1]), 'browser')
+os.makedirs(scratch, exist_ok=True)
+b = webdriver.Chrome(options=o, service=Service('/usr/bin/chromedriver', env=dict(os.environ, TMPDIR=scratch)))
 b.set_page_load_timeout(600)
 def first_shown(path):
     b.get('file://' + path)

@@ -33,7 +33,8 @@ def make_file(path, size=10):
         f.write(b'x' * size)
 
 
-def driver(javascript=True):
+def driver(scratch, javascript=True):
+    """A headless Chromium whose temporary folders go into scratch (it leaves some behind)."""
     chrome = shutil.which('chromium')
     chromedriver = shutil.which('chromedriver')
     if not chrome or not chromedriver:
@@ -51,7 +52,8 @@ def driver(javascript=True):
         options.add_argument(arg)
     if not javascript:
         options.add_experimental_option('prefs', {'profile.managed_default_content_settings.javascript': 2})
-    service = Service(executable_path=chromedriver)
+    os.makedirs(scratch, exist_ok=True)
+    service = Service(executable_path=chromedriver, env=dict(os.environ, TMPDIR=scratch))
     return webdriver.Chrome(options=options, service=service)
 
 
@@ -85,7 +87,7 @@ class Catalogue(unittest.TestCase):
         cls.html_path = os.path.join(cls.tmp, 'out.html')
         cls.html = listing(t, cls.html_path)
         cls.text = listing(t, os.path.join(cls.tmp, 'out.txt'), 'txt')
-        cls.browser = driver()
+        cls.browser = driver(os.path.join(cls.tmp, 'browser'))
 
     @classmethod
     def tearDownClass(cls):
@@ -253,7 +255,7 @@ class Catalogue(unittest.TestCase):
         self.assertEqual(folder, 'rgb(255, 0, 0)')
 
     def test_readable_without_javascript(self):
-        browser = driver(javascript=False)
+        browser = driver(os.path.join(self.tmp, 'browser'), javascript=False)
         try:
             browser.get('file://' + self.html_path)
             names = [e.text for e in browser.find_elements(By.CSS_SELECTOR, '#tree > ul > li > .r > .n, #tree > ul > li > details > summary > .n') if e.is_displayed()]
