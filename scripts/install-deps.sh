@@ -16,7 +16,7 @@ packages=(
   bindfs libcli11-dev
   tree jq libreoffice-calc-nogui python3
   chromium chromium-driver python3-selenium
-  desktop-file-utils appstream
+  desktop-file-utils appstream dpkg-dev lintian librsvg2-bin file
 )
 [[ $# -gt 0 ]] && packages=("$@")
 
