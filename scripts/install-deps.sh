@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Zintrel need, when any
-# of them is missing, or the packages named as arguments instead. Runs apt-get update once,
-# and only when something must be installed.
+# of them is missing. Runs apt-get update once, and only when something must be installed.
 set -euo pipefail
 
 packages=(
@@ -18,7 +17,6 @@ packages=(
   chromium chromium-driver python3-selenium
   desktop-file-utils appstream dpkg-dev lintian librsvg2-bin file
 )
-[[ $# -gt 0 ]] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

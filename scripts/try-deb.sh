@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a built package with apt-get in a bare Debian root (for example one made with
-# `debootstrap --variant=minbase bookworm ROOT`) and makes a text and a PDF listing there
-# with zintrel-list. Needs root; the root's /proc, /sys and /dev are mounted for the run and
+# `debootstrap --variant=minbase bookworm ROOT`) and makes a text, a PDF and a JSON listing
+# there with zintrel-list. Needs root; the root's /proc, /sys and /dev are mounted for the run and
 # unmounted after. Usage: try-deb.sh ROOT build-deb/zintrel_VERSION_ARCH.deb
 set -euo pipefail
 root=$(realpath "${1:?usage: try-deb.sh ROOT PACKAGE}")
@@ -29,7 +29,6 @@ chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LAN
   head -c 8 /tmp/try/list.pdf | grep -q '%PDF-1.'
   zintrel-list --format json /tmp/try/tree - | grep -q '\"name\":\"file.txt\"'
   QT_QPA_PLATFORM=offscreen zintrel --version
-  man -w zintrel-list 2>/dev/null || true
   rm -rf /tmp/try
 "
 echo "try-deb: $package installs and lists in $root"
